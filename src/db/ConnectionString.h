@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace db {
+
+// Writes a value the way OLE DB connection strings quote it, so that a password such as p;w"d
+// survives; plain values are written as they are.
+QString quoteConnectionValue(const QString& value);
+
+// Reads "Key=Value;..." connection strings: keys ignore letter case, values may be quoted with
+// double or single quotes (the quote doubled inside), blanks around unquoted values are dropped.
+class ConnectionString {
+public:
+    static ConnectionString parse(QStringView text);
+
+    // The last occurrence of a key wins, as with OLE DB.
+    std::optional<QString> value(QStringView key) const;
+
+private:
+    std::vector<std::pair<QString, QString>> entries_;
+};
+
+} // namespace db

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+#include <QByteArray>
+
+#include <exception>
+#include <utility>
+
+namespace db {
+
+// Raised by a query client; the message is shown to the operator as it stands.
+class QueryError : public std::exception {
+public:
+    explicit QueryError(QString message) : message_(std::move(message)), utf8_(message_.toUtf8()) {}
+    const QString& message() const noexcept { return message_; }
+    const char* what() const noexcept override { return utf8_.constData(); }
+
+private:
+    QString message_;
+    QByteArray utf8_;
+};
+
+// The one query object of the window: a connection string, a statement text, at most one open
+// connection and, while open, one result set with a cursor. Every call blocks until the server
+// answers; failures raise QueryError.
+class QueryClient {
+public:
+    virtual ~QueryClient() = default;
+
+    // Drops the result set; harmless when none is open.
+    virtual void close() = 0;
+    // An unchanged string keeps the connection, a changed one drops it.
+    virtual void setConnectionString(const QString& connectionString) = 0;
+    // Closes any result set and replaces the whole statement.
+    virtual void setStatement(const QString& statement) = 0;
+    // Runs the statement and stands on the first row of the first result set with columns.
+    virtual void open() = 0;
+    virtual void first() = 0;
+    virtual void next() = 0;
+    virtual bool atEnd() const = 0;
+    // The current row's value of a column named in any letter case; a null reads as empty.
+    virtual QString fieldText(const QString& column) const = 0;
+    // Runs the statement and returns only when the server has completed it.
+    virtual void execute() = 0;
+};
+
+} // namespace db

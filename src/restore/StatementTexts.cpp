@@ -1,0 +1,87 @@
+#include "restore/StatementTexts.h"
+
+#include "db/ConnectionString.h"
+
+namespace restore {
+
+namespace {
+
+// Initial catalog of the trusted connection: present on every SQL Server, and not master.
+constexpr auto IntegratedCatalog = "msdb";
+
+QString literal(const QString& value) {
+    return "N'" + quoteStringLiteral(value) + "'";
+}
+
+QString bracketed(const QString& name) {
+    return "[" + quoteBracketName(name) + "]";
+}
+
+} // namespace
+
+QString quoteStringLiteral(const QString& value) {
+    QString quoted = value;
+    return quoted.replace(u'\'', QStringLiteral("''"));
+}
+
+QString quoteBracketName(const QString& name) {
+    QString quoted = name;
+    return quoted.replace(u']', QStringLiteral("]]"));
+}
+
+QString targetDataFilePath(const RestoreRequest& request) {
+    return request.directory + request.databaseName + "_Data.MDF";
+}
+
+QString targetLogFilePath(const RestoreRequest& request) {
+    return request.directory + request.databaseName + "_Log.LDF";
+}
+
+QString logSourcePath(const QString& sourcePath) {
+    QString path = sourcePath;
+    return path.replace(QStringLiteral("_Data.mdf"), QStringLiteral("_Log.LDF"),
+                        Qt::CaseInsensitive);
+}
+
+QString buildConnectionString(const RestoreRequest& request) {
+    using db::quoteConnectionValue;
+    if (request.authMode == AuthMode::Integrated) {
+        return QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security "
+                              "Info=False;Initial Catalog=") +
+               IntegratedCatalog + ";Data Source=" + quoteConnectionValue(request.serverName);
+    }
+    return "Provider=SQLOLEDB.1;Persist Security Info=True;User ID=" +
+           quoteConnectionValue(request.userName) + ";" +
+           "Password=" + quoteConnectionValue(request.password) + ";" + "Initial Catalog=master;" +
+           "Data Source=" + quoteConnectionValue(request.serverName) + ";";
+}
+
+QString buildStatement(StatementKind kind, const RestoreRequest& request) {
+    switch (kind) {
+    case StatementKind::ConnectionTest:
+        return QStringLiteral("SELECT GETDATE()");
+    case StatementKind::FileList:
+        return "RESTORE FILELISTONLY FROM  DISK = " + literal(request.sourcePath);
+    case StatementKind::Create:
+        return "CREATE DATABASE " + bracketed(request.databaseName) +
+               "  ON PRIMARY (NAME = " + literal(request.dataLogicalName) +
+               ", FILENAME = " + literal(targetDataFilePath(request)) +
+               " , SIZE = 1, FILEGROWTH = 10%) LOG ON (NAME = " + literal(request.logLogicalName) +
+               ", FILENAME = " + literal(targetLogFilePath(request)) +
+               " , SIZE = 1, FILEGROWTH = 10%)";
+    case StatementKind::Restore:
+        return "RESTORE DATABASE " + bracketed(request.databaseName) +
+               " FROM  DISK = " + literal(request.sourcePath) +
+               " WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,  MOVE " +
+               literal(request.dataLogicalName) + " TO " + literal(targetDataFilePath(request)) +
+               ",  MOVE " + literal(request.logLogicalName) + " TO " +
+               literal(targetLogFilePath(request));
+    case StatementKind::Attach:
+        return "exec sp_attach_db " + literal(request.databaseName) + " , " +
+               literal(request.sourcePath) + ", " + literal(request.logSourcePath);
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+} // namespace restore

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "restore/RestoreRequest.h"
+
+#include <QString>
+
+namespace restore {
+
+enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach };
+
+// Pure builders of everything the run sends to the server. The literal pieces, doubled blanks
+// included, are what SQL Server has always been sent, so they stay byte for byte.
+QString buildConnectionString(const RestoreRequest& request);
+QString buildStatement(StatementKind kind, const RestoreRequest& request);
+
+QString targetDataFilePath(const RestoreRequest& request);
+QString targetLogFilePath(const RestoreRequest& request);
+QString logSourcePath(const QString& sourcePath);
+
+// Quoting for values placed inside N'...' and names placed inside [...].
+QString quoteStringLiteral(const QString& value);
+QString quoteBracketName(const QString& name);
+
+} // namespace restore

@@ -1,0 +1,160 @@
+#include "restore/StatementTexts.h"
+#include "db/ConnectionString.h"
+
+#include <gtest/gtest.h>
+
+using namespace restore;
+
+namespace {
+
+RestoreRequest backupRequest() {
+    RestoreRequest request;
+    request.serverName = "(local)";
+    request.authMode = AuthMode::SqlLogin;
+    request.userName = "sa";
+    request.sourceKind = SourceKind::Backup;
+    request.sourcePath = R"(E:\bak\Shop.bak)";
+    request.databaseName = "NewDB";
+    request.directory = R"(D:\SQL2000_DB\)";
+    request.dataLogicalName = "Shop_Data";
+    request.logLogicalName = "Shop_Log";
+    return request;
+}
+
+} // namespace
+
+TEST(ConnectionStringText, SqlLoginWithEmptyPasswordEndsWithSemicolon) {
+    EXPECT_EQ(buildConnectionString(backupRequest()),
+              "Provider=SQLOLEDB.1;Persist Security Info=True;User ID=sa;Password=;"
+              "Initial Catalog=master;Data Source=(local);");
+}
+
+TEST(ConnectionStringText, IntegratedNamesAFixedCatalogOtherThanMaster) {
+    RestoreRequest request = backupRequest();
+    request.authMode = AuthMode::Integrated;
+    request.serverName = "DBHOST\\SQL2000";
+    EXPECT_EQ(buildConnectionString(request),
+              "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+              "Initial Catalog=msdb;Data Source=DBHOST\\SQL2000");
+}
+
+// Values that would break the key=value syntax are quoted; the reader must give back exactly
+// what was typed, including blanks around a server name.
+TEST(ConnectionStringText, HostileValuesSurviveTheRoundTrip) {
+    const QString values[] = {
+        "p;w\"d",
+        "\"quoted\"",
+        "'single'",
+        "  padded  ",
+        "a=b",
+        "{braced}",
+        "x;;y",
+        " ",
+        QString::fromUtf8("\xE5\xAF\x86\xE7\xA0\x81;1"), // 密码;1
+    };
+    for (const QString& value : values) {
+        RestoreRequest request = backupRequest();
+        request.password = value;
+        request.userName = value;
+        request.serverName = value;
+        const auto parsed = db::ConnectionString::parse(buildConnectionString(request));
+        EXPECT_EQ(parsed.value(u"password"), value) << value.toStdString();
+        EXPECT_EQ(parsed.value(u"User ID"), value) << value.toStdString();
+        EXPECT_EQ(parsed.value(u"DATA SOURCE"), value) << value.toStdString();
+        EXPECT_EQ(parsed.value(u"Initial Catalog"), "master");
+    }
+}
+
+TEST(ConnectionStringReader, ReadsQuotedUnquotedAndMissingKeys) {
+    const auto parsed =
+        db::ConnectionString::parse(u" Provider = SQLOLEDB.1 ; Password=\"a\"\"b;c\";User "
+                                    u"ID='o''k';;Data Source=  host,1433  ");
+    EXPECT_EQ(parsed.value(u"provider"), "SQLOLEDB.1");
+    EXPECT_EQ(parsed.value(u"Password"), "a\"b;c");
+    EXPECT_EQ(parsed.value(u"user id"), "o'k");
+    EXPECT_EQ(parsed.value(u"Data Source"), "host,1433");
+    EXPECT_FALSE(parsed.value(u"Initial Catalog").has_value());
+}
+
+TEST(ConnectionStringReader, LaterKeyOverridesEarlierAndEmptyValueIsKept) {
+    const auto parsed = db::ConnectionString::parse(u"Password=one;password=;Trailing");
+    EXPECT_EQ(parsed.value(u"Password"), "");
+}
+
+TEST(StatementText, BackupStatementsForARealisticRequest) {
+    const RestoreRequest request = backupRequest();
+    EXPECT_EQ(buildStatement(StatementKind::ConnectionTest, request), "SELECT GETDATE()");
+    EXPECT_EQ(buildStatement(StatementKind::FileList, request),
+              R"(RESTORE FILELISTONLY FROM  DISK = N'E:\bak\Shop.bak')");
+    EXPECT_EQ(buildStatement(StatementKind::Create, request),
+              R"(CREATE DATABASE [NewDB]  ON PRIMARY (NAME = N'Shop_Data', )"
+              R"(FILENAME = N'D:\SQL2000_DB\NewDB_Data.MDF' , SIZE = 1, FILEGROWTH = 10%) )"
+              R"(LOG ON (NAME = N'Shop_Log', FILENAME = N'D:\SQL2000_DB\NewDB_Log.LDF' , )"
+              R"(SIZE = 1, FILEGROWTH = 10%))");
+    EXPECT_EQ(buildStatement(StatementKind::Restore, request),
+              R"(RESTORE DATABASE [NewDB] FROM  DISK = N'E:\bak\Shop.bak' WITH  FILE = 1,  )"
+              R"(NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,  MOVE N'Shop_Data' TO )"
+              R"(N'D:\SQL2000_DB\NewDB_Data.MDF',  MOVE N'Shop_Log' TO )"
+              R"(N'D:\SQL2000_DB\NewDB_Log.LDF')");
+}
+
+TEST(StatementText, AttachNamesTheDataFileAndTheDerivedLogFile) {
+    RestoreRequest request = backupRequest();
+    request.sourceKind = SourceKind::DataFiles;
+    request.sourcePath = R"(E:\old\Shop_DATA.MDF)";
+    request.logSourcePath = logSourcePath(request.sourcePath);
+    EXPECT_EQ(buildStatement(StatementKind::Attach, request),
+              R"(exec sp_attach_db N'NewDB' , N'E:\old\Shop_DATA.MDF', N'E:\old\Shop_Log.LDF')");
+}
+
+// A database named O'Brien]DB must reach the server under exactly that name.
+TEST(StatementText, QuotesApostrophesAndClosingBrackets) {
+    RestoreRequest request = backupRequest();
+    request.databaseName = "O'Brien]DB";
+    request.directory = "/srv/it's/";
+    request.sourcePath = "/bak/a'b.bak";
+    request.dataLogicalName = "d'1";
+    request.logLogicalName = "l]2";
+    request.logSourcePath = "/x/o'k_Log.LDF";
+
+    const QString create = buildStatement(StatementKind::Create, request);
+    EXPECT_TRUE(create.startsWith("CREATE DATABASE [O'Brien]]DB]  ON PRIMARY (NAME = N'd''1'"))
+        << create.toStdString();
+    EXPECT_TRUE(create.contains("FILENAME = N'/srv/it''s/O''Brien]DB_Data.MDF'"));
+    EXPECT_TRUE(create.contains("(NAME = N'l]2'"));
+
+    const QString restore = buildStatement(StatementKind::Restore, request);
+    EXPECT_TRUE(restore.startsWith("RESTORE DATABASE [O'Brien]]DB] FROM  DISK = N'/bak/a''b.bak'"))
+        << restore.toStdString();
+    EXPECT_TRUE(restore.endsWith("TO N'/srv/it''s/O''Brien]DB_Log.LDF'"));
+
+    EXPECT_EQ(buildStatement(StatementKind::FileList, request),
+              "RESTORE FILELISTONLY FROM  DISK = N'/bak/a''b.bak'");
+    EXPECT_EQ(buildStatement(StatementKind::Attach, request),
+              "exec sp_attach_db N'O''Brien]DB' , N'/bak/a''b.bak', N'/x/o''k_Log.LDF'");
+}
+
+TEST(DerivedPaths, TargetFilesLieInTheDirectoryUnderTheDatabaseName) {
+    const RestoreRequest request = backupRequest();
+    EXPECT_EQ(targetDataFilePath(request), R"(D:\SQL2000_DB\NewDB_Data.MDF)");
+    EXPECT_EQ(targetLogFilePath(request), R"(D:\SQL2000_DB\NewDB_Log.LDF)");
+}
+
+TEST(DerivedPaths, LogSourceReplacesEveryDataSuffixInAnyCase) {
+    const struct {
+        const char* source;
+        const char* expected;
+    } rows[] = {
+        {R"(E:\old\Shop_DATA.MDF)", R"(E:\old\Shop_Log.LDF)"},
+        {R"(C:\a_data.mdf\x_Data.mdf)", R"(C:\a_Log.LDF\x_Log.LDF)"},
+        {R"(C:\db\Shop.mdf)", R"(C:\db\Shop.mdf)"},
+        {"/data/_dAtA.MdF_Data.mdf", "/data/_Log.LDF_Log.LDF"},
+        {"", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(logSourcePath(row.source), row.expected) << row.source;
+    }
+    // Non-ASCII folders are kept as they are.
+    const QString chinese = QString::fromUtf8("/\xE6\x95\xB0\xE6\x8D\xAE/");
+    EXPECT_EQ(logSourcePath(chinese + "Shop_Data.mdf"), chinese + "Shop_Log.LDF");
+}

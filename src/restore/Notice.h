@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace restore {
+
+enum class NoticeKind { Error, Information };
+
+// A modal notice with the caption "注意" and a single OK button; returns when it is closed.
+class NoticeSink {
+public:
+    virtual void showNotice(const QString& text, NoticeKind kind) = 0;
+
+protected:
+    ~NoticeSink() = default;
+};
+
+} // namespace restore

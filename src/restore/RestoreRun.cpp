@@ -1,0 +1,108 @@
+#include "restore/RestoreRun.h"
+
+#include "restore/StatementTexts.h"
+
+namespace restore {
+
+namespace {
+
+const QString ConnectLine = QStringLiteral("尝试连接到MSSQL数据库... ...");
+const QString CreateLine = QStringLiteral("正在创建新的数据库...");
+const QString RestoreLine = QStringLiteral("正在恢复数据库...");
+const QString AttachLine = QStringLiteral("正在附加数据库...");
+const QString OkMark = QStringLiteral(" OK！");
+const QString SuccessNotice = QStringLiteral("恭喜您，数据库已成功恢复了！！！");
+const QString NoLogicalNamesNotice = QStringLiteral("恢复过程出错,无法读到逻辑数据和日志的名称.");
+const QString FailureNotice = QStringLiteral("恢复过程出错,具体错误信息是:\r\r");
+
+} // namespace
+
+bool RestoreRun::run(RestoreRequest& request) {
+    view_.clearProgressLines();
+    AddProgressLine(ConnectLine);
+    qry_.close();
+    qry_.setConnectionString(buildConnectionString(request));
+    qry_.setStatement(buildStatement(StatementKind::ConnectionTest, request));
+    try {
+        qry_.open();
+        MarkProgressOK();
+        if (request.sourceKind == SourceKind::Backup) {
+            if (!restoreBackup(request)) {
+                return false;
+            }
+        } else {
+            attachDataFiles(request);
+        }
+        view_.showNotice(SuccessNotice, NoticeKind::Information);
+        view_.setOuterWidth(WidenedWindowWidth);
+        return true;
+    } catch (const db::QueryError& error) {
+        view_.showNotice(FailureNotice + error.message(), NoticeKind::Error);
+        return false;
+    }
+}
+
+bool RestoreRun::restoreBackup(RestoreRequest& request) {
+    openQuery(buildStatement(StatementKind::FileList, request));
+    if (!readLogicalNames(request)) {
+        view_.showNotice(NoLogicalNamesNotice, NoticeKind::Error);
+        return false;
+    }
+    AddProgressLine(CreateLine);
+    executeStatement(buildStatement(StatementKind::Create, request));
+    MarkProgressOK();
+    AddProgressLine(RestoreLine);
+    executeStatement(buildStatement(StatementKind::Restore, request));
+    MarkProgressOK();
+    return true;
+}
+
+void RestoreRun::attachDataFiles(const RestoreRequest& request) {
+    AddProgressLine(AttachLine);
+    executeStatement(buildStatement(StatementKind::Attach, request));
+    MarkProgressOK();
+}
+
+// Types are compared exactly; the last row of a type wins and other types (full-text) are ignored.
+bool RestoreRun::readLogicalNames(RestoreRequest& request) {
+    request.dataLogicalName.clear();
+    request.logLogicalName.clear();
+    for (qry_.first(); !qry_.atEnd(); qry_.next()) {
+        const QString type = qry_.fieldText(QStringLiteral("Type"));
+        if (type == u"D") {
+            request.dataLogicalName = qry_.fieldText(QStringLiteral("LogicalName"));
+        } else if (type == u"L") {
+            request.logLogicalName = qry_.fieldText(QStringLiteral("LogicalName"));
+        }
+    }
+    return !request.dataLogicalName.isEmpty() && !request.logLogicalName.isEmpty();
+}
+
+void RestoreRun::openQuery(const QString& statement) {
+    qry_.close();
+    qry_.setStatement(statement);
+    qry_.open();
+}
+
+void RestoreRun::executeStatement(const QString& statement) {
+    qry_.close();
+    qry_.setStatement(statement);
+    qry_.execute();
+}
+
+void RestoreRun::AddProgressLine(const QString& text) {
+    view_.appendProgressLine(text);
+    showProgress();
+}
+
+void RestoreRun::MarkProgressOK() {
+    view_.replaceLastProgressLine(view_.lastProgressLine() + OkMark);
+    showProgress();
+}
+
+void RestoreRun::showProgress() {
+    view_.postProgressHomeKey();
+    view_.repaintProgressNow();
+}
+
+} // namespace restore

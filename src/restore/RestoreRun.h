@@ -1,0 +1,35 @@
+#pragma once
+
+#include "db/QueryClient.h"
+#include "restore/RestoreRequest.h"
+#include "restore/RestoreView.h"
+
+namespace restore {
+
+// The window is widened to this outer width after a success, uncovering the promotion panel.
+inline constexpr int WidenedWindowWidth = 634;
+
+// One restore: connects, then restores the backup or attaches the data files, writing each step
+// into the progress area and ending with exactly one notice.
+class RestoreRun {
+public:
+    RestoreRun(db::QueryClient& qry, RestoreView& view) : qry_(qry), view_(view) {}
+
+    // Fills the request's logical names for a backup. Returns true when the restore succeeded.
+    bool run(RestoreRequest& request);
+
+private:
+    void AddProgressLine(const QString& text);
+    void MarkProgressOK();
+    void showProgress();
+    void openQuery(const QString& statement);
+    void executeStatement(const QString& statement);
+    bool readLogicalNames(RestoreRequest& request);
+    bool restoreBackup(RestoreRequest& request);
+    void attachDataFiles(const RestoreRequest& request);
+
+    db::QueryClient& qry_;
+    RestoreView& view_;
+};
+
+} // namespace restore

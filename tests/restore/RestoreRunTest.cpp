@@ -1,0 +1,207 @@
+#include "restore/RestoreRun.h"
+#include "FakeQueryClient.h"
+#include "RecordingView.h"
+#include "restore/StatementTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+using namespace restore;
+
+namespace {
+
+const QString Connect = QStringLiteral("尝试连接到MSSQL数据库... ...");
+const QString Create = QStringLiteral("正在创建新的数据库...");
+const QString Restore = QStringLiteral("正在恢复数据库...");
+const QString Attach = QStringLiteral("正在附加数据库...");
+const QString Ok = QStringLiteral(" OK！");
+
+RestoreRequest request(SourceKind kind) {
+    RestoreRequest r;
+    r.serverName = "(local)";
+    r.authMode = AuthMode::SqlLogin;
+    r.userName = "sa";
+    r.sourceKind = kind;
+    r.sourcePath = kind == SourceKind::Backup ? "/bak/Shop.bak" : "/old/Shop_Data.mdf";
+    r.logSourcePath = logSourcePath(r.sourcePath);
+    r.databaseName = "NewDB";
+    r.directory = "/data/";
+    return r;
+}
+
+FakeQueryClient::Row fileRow(const QString& logical, const QString& type) {
+    return {{"LOGICALNAME", logical}, {"TYPE", type}};
+}
+
+std::vector<FakeQueryClient::Row> shopFileList() {
+    return {fileRow("Shop_Data", "D"), fileRow("Shop_Log", "L")};
+}
+
+} // namespace
+
+TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
+    FakeQueryClient qry;
+    qry.rows = shopFileList();
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::Backup);
+
+    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+
+    EXPECT_EQ(r.dataLogicalName, "Shop_Data");
+    EXPECT_EQ(r.logLogicalName, "Shop_Log");
+    const QStringList expectedCalls = {
+        "close",
+        "connect:" + buildConnectionString(r),
+        "open:SELECT GETDATE()",
+        "close",
+        "open:" + buildStatement(StatementKind::FileList, r),
+        "close",
+        "execute:" + buildStatement(StatementKind::Create, r),
+        "close",
+        "execute:" + buildStatement(StatementKind::Restore, r),
+    };
+    EXPECT_EQ(qry.calls, expectedCalls) << qry.calls.join("\n").toStdString();
+    EXPECT_EQ(view.lines, QStringList({Connect + Ok, Create + Ok, Restore + Ok}));
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].first, "恭喜您，数据库已成功恢复了！！！");
+    EXPECT_EQ(view.notices[0].second, NoticeKind::Information);
+    EXPECT_EQ(view.events, QStringList({"notice", "width"}));
+    EXPECT_EQ(view.outerWidth, WidenedWindowWidth);
+    // Every line and every mark is shown at once, since no events run during a statement.
+    EXPECT_EQ(view.repaints, 6);
+    EXPECT_EQ(view.homeKeys, 6);
+}
+
+TEST(RestoreRun, DataFilesAttachTheFileAndItsLog) {
+    FakeQueryClient qry;
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::DataFiles);
+
+    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+
+    EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()",
+                                     "exec sp_attach_db N'NewDB' , N'/old/Shop_Data.mdf', "
+                                     "N'/old/Shop_Log.LDF'"}));
+    EXPECT_EQ(view.lines, QStringList({Connect + Ok, Attach + Ok}));
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].second, NoticeKind::Information);
+    EXPECT_EQ(view.outerWidth, WidenedWindowWidth);
+}
+
+// A failure anywhere ends the run with one error notice carrying the client's text; nothing is
+// sent after it and the width stays.
+TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
+    const struct {
+        SourceKind kind;
+        int failAt;
+        QStringList lines;
+    } rows[] = {
+        {SourceKind::Backup, 0, {Connect}},
+        {SourceKind::Backup, 1, {Connect + Ok}},
+        {SourceKind::Backup, 2, {Connect + Ok, Create}},
+        {SourceKind::Backup, 3, {Connect + Ok, Create + Ok, Restore}},
+        {SourceKind::DataFiles, 0, {Connect}},
+        {SourceKind::DataFiles, 1, {Connect + Ok, Attach}},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.rows = shopFileList();
+        qry.failAtStatement = row.failAt;
+        qry.failure = "Login failed for user 'sa'";
+        RecordingView view;
+        RestoreRequest r = request(row.kind);
+
+        EXPECT_FALSE(RestoreRun(qry, view).run(r));
+
+        const std::string where =
+            "kind " + std::to_string(int(row.kind)) + " failing at " + std::to_string(row.failAt);
+        EXPECT_EQ(qry.sent.size(), row.failAt + 1) << where;
+        EXPECT_EQ(view.lines, row.lines) << where << ": " << view.lines.join("|").toStdString();
+        ASSERT_EQ(view.notices.size(), 1u) << where;
+        EXPECT_EQ(view.notices[0].first,
+                  "恢复过程出错,具体错误信息是:\r\rLogin failed for user 'sa'");
+        EXPECT_EQ(view.notices[0].second, NoticeKind::Error);
+        EXPECT_EQ(view.outerWidth, 279) << where;
+    }
+}
+
+TEST(RestoreRun, FileListRowsInAnyOrderYieldTheDataAndLogNames) {
+    const FakeQueryClient::Row rows[] = {fileRow("Shop_Data", "D"), fileRow("Shop_Log", "L"),
+                                         fileRow("Shop_FT", "F")};
+    std::array<int, 3> order = {0, 1, 2};
+    do {
+        FakeQueryClient qry;
+        for (int index : order) {
+            qry.rows.push_back(rows[index]);
+        }
+        RecordingView view;
+        RestoreRequest r = request(SourceKind::Backup);
+        EXPECT_TRUE(RestoreRun(qry, view).run(r));
+        EXPECT_EQ(r.dataLogicalName, "Shop_Data");
+        EXPECT_EQ(r.logLogicalName, "Shop_Log");
+        EXPECT_FALSE(qry.sent.join("\n").contains("Shop_FT"));
+    } while (std::next_permutation(order.begin(), order.end()));
+}
+
+TEST(RestoreRun, LastRowOfATypeWinsAndTypesCompareExactly) {
+    FakeQueryClient qry;
+    qry.rows = {fileRow("First_Data", "D"), fileRow("lower", "d"), fileRow("Log", "L"),
+                fileRow("Padded", "D "), fileRow("Second_Data", "D")};
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::Backup);
+    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+    EXPECT_EQ(r.dataLogicalName, "Second_Data");
+    EXPECT_EQ(r.logLogicalName, "Log");
+}
+
+TEST(RestoreRun, MissingLogOrDataNameEndsWithoutCreating) {
+    const std::vector<FakeQueryClient::Row> lists[] = {
+        {fileRow("Shop_Data", "D")},
+        {fileRow("Shop_Log", "L"), fileRow("Shop_FT", "F")},
+        {fileRow("", "D"), fileRow("Shop_Log", "L")},
+        {},
+    };
+    for (const auto& list : lists) {
+        FakeQueryClient qry;
+        qry.rows = list;
+        RecordingView view;
+        RestoreRequest r = request(SourceKind::Backup);
+
+        EXPECT_FALSE(RestoreRun(qry, view).run(r));
+
+        EXPECT_EQ(qry.sent.size(), 2) << qry.sent.join("\n").toStdString();
+        EXPECT_EQ(view.lines, QStringList({Connect + Ok}));
+        ASSERT_EQ(view.notices.size(), 1u);
+        EXPECT_EQ(view.notices[0].first, "恢复过程出错,无法读到逻辑数据和日志的名称.");
+        EXPECT_EQ(view.notices[0].second, NoticeKind::Error);
+        EXPECT_EQ(view.outerWidth, 279);
+    }
+}
+
+TEST(RestoreRun, MissingColumnIsReportedThroughTheErrorNotice) {
+    FakeQueryClient qry;
+    qry.rows = {{{"NAME", "Shop_Data"}}};
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::Backup);
+
+    EXPECT_FALSE(RestoreRun(qry, view).run(r));
+
+    EXPECT_EQ(qry.sent.size(), 2);
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].first, "恢复过程出错,具体错误信息是:\r\rqry: Field 'Type' not found");
+}
+
+TEST(RestoreRun, ASecondRunStartsFromAClearedProgressAreaAndKeepsTheWidth) {
+    FakeQueryClient qry;
+    qry.rows = shopFileList();
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::Backup);
+    ASSERT_TRUE(RestoreRun(qry, view).run(r));
+
+    qry.failAtStatement = static_cast<int>(qry.sent.size());
+    EXPECT_FALSE(RestoreRun(qry, view).run(r));
+    EXPECT_EQ(view.lines, QStringList({Connect}));
+    EXPECT_EQ(view.outerWidth, WidenedWindowWidth);
+}

@@ -1,0 +1,151 @@
+#include "catalogue.hpp"
+
+#include "file_formats.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace standin {
+
+namespace {
+
+constexpr std::string_view kSystem[] = {"master", "tempdb", "model", "msdb"};
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+} // namespace
+
+bool same_name(std::string_view a, std::string_view b) {
+    return lower(a) == lower(b);
+}
+
+std::string normal_path(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::path(path).lexically_normal();
+    const fs::path canon = fs::weakly_canonical(p, ec);
+    return (ec ? p : canon).string();
+}
+
+Catalogue::Catalogue(std::string root) : root_(std::move(root)) {
+    for (std::string_view s : kSystem)
+        dbs_.push_back(Database{std::string(s), "ONLINE", {}});
+    load();
+}
+
+bool Catalogue::is_system(std::string_view name) {
+    return std::any_of(std::begin(kSystem), std::end(kSystem),
+                       [&](std::string_view s) { return same_name(s, name); });
+}
+
+Database* Catalogue::find(std::string_view name) {
+    for (Database& d : dbs_)
+        if (same_name(d.name, name))
+            return &d;
+    return nullptr;
+}
+
+const Database* Catalogue::owner_of(const std::string& path) const {
+    const std::string want = normal_path(path);
+    for (const Database& d : dbs_)
+        for (const DbFile& f : d.files)
+            if (normal_path(f.path) == want)
+                return &d;
+    return nullptr;
+}
+
+void Catalogue::put(Database d) {
+    if (Database* have = find(d.name))
+        *have = std::move(d);
+    else
+        dbs_.push_back(std::move(d));
+}
+
+void Catalogue::erase(std::string_view name) {
+    dbs_.erase(std::remove_if(dbs_.begin(), dbs_.end(),
+                              [&](const Database& d) { return same_name(d.name, name); }),
+               dbs_.end());
+}
+
+bool Catalogue::busy(std::string_view name) const {
+    return busy_.count(lower(name)) != 0;
+}
+
+void Catalogue::set_busy(const std::string& name, bool on) {
+    if (on)
+        busy_.insert(lower(name));
+    else
+        busy_.erase(lower(name));
+}
+
+void Catalogue::save() const {
+    const fs::path file = fs::path(root_) / "catalogue.txt";
+    const fs::path tmp = fs::path(root_) / "catalogue.txt.new";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out << "STANDIN-CATALOGUE 1\n";
+        for (const Database& d : dbs_) {
+            if (is_system(d.name))
+                continue;
+            out << "db " << encode_field(d.name) << ' ' << d.state << "\n";
+            for (const DbFile& f : d.files)
+                out << "file " << f.type << ' ' << encode_field(f.logical) << ' '
+                    << encode_field(f.path) << "\n";
+        }
+        out.flush();
+        if (!out)
+            throw std::runtime_error("cannot write " + tmp.string());
+    }
+    std::error_code ec;
+    fs::rename(tmp, file, ec);
+    if (ec)
+        throw std::runtime_error("cannot replace " + file.string() + ": " + ec.message());
+}
+
+void Catalogue::load() {
+    const fs::path file = fs::path(root_) / "catalogue.txt";
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return;
+    std::string line;
+    int n = 0;
+    auto bad = [&]() {
+        return std::runtime_error(file.string() + " line " + std::to_string(n) + " is malformed");
+    };
+    std::getline(in, line);
+    ++n;
+    if (line != "STANDIN-CATALOGUE 1")
+        throw bad();
+    while (std::getline(in, line)) {
+        ++n;
+        std::istringstream ls(line);
+        std::string word, a, b, c;
+        ls >> word;
+        if (word == "db" && (ls >> a >> b)) {
+            auto name = decode_field(a);
+            if (!name || (b != "ONLINE" && b != "RESTORING"))
+                throw bad();
+            dbs_.push_back(Database{*name, b, {}});
+        } else if (word == "file" && (ls >> a >> b >> c) && !dbs_.empty() && a.size() == 1) {
+            auto logical = decode_field(b);
+            auto path = decode_field(c);
+            if (!logical || !path)
+                throw bad();
+            dbs_.back().files.push_back(DbFile{a[0], *logical, *path});
+        } else if (!line.empty()) {
+            throw bad();
+        }
+    }
+}
+
+} // namespace standin

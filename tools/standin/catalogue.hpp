@@ -1,0 +1,61 @@
+#pragma once
+
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace standin {
+
+struct DbFile {
+    char type = 'D';
+    std::string logical;
+    std::string path;
+};
+
+struct Database {
+    std::string name;
+    std::string state = "ONLINE"; // or RESTORING after an unfinished restore
+    std::vector<DbFile> files;
+};
+
+// Names compare case-insensitively (ASCII), as under a _CI_ collation.
+bool same_name(std::string_view a, std::string_view b);
+// Absolute, lexically normal form with symlinked directories resolved; used
+// to tell whether two spellings name the same file.
+std::string normal_path(const std::string& path);
+
+// The set of databases, kept in ROOT/catalogue.txt. Callers hold mutex()
+// around every read-check-change sequence.
+class Catalogue {
+public:
+    // Throws std::runtime_error when the stored catalogue cannot be read.
+    explicit Catalogue(std::string root);
+
+    std::mutex& mutex() { return m_; }
+    const std::string& root() const { return root_; }
+    const std::vector<Database>& all() const { return dbs_; }
+    Database* find(std::string_view name);
+    const Database* owner_of(const std::string& path) const;
+    void put(Database d);
+    void erase(std::string_view name);
+    // Throws std::runtime_error when the file cannot be written.
+    void save() const;
+
+    static bool is_system(std::string_view name);
+
+    // Databases a restore is writing right now.
+    bool busy(std::string_view name) const;
+    void set_busy(const std::string& name, bool on);
+
+private:
+    void load();
+
+    std::string root_;
+    std::mutex m_;
+    std::vector<Database> dbs_;
+    std::set<std::string> busy_;
+};
+
+} // namespace standin

@@ -1,0 +1,219 @@
+#include "file_formats.hpp"
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace standin {
+
+namespace {
+
+constexpr const char* kDataMagic = "STANDIN-DATAFILE 1\n";
+constexpr const char* kBackupMagic = "STANDIN-BACKUP 1\n";
+constexpr std::size_t kMaxBackupHeader = 1 << 20;
+
+bool needs_escape(unsigned char c) {
+    return c <= 0x20 || c == '%' || c == 0x7F;
+}
+
+std::optional<std::uint64_t> to_u64(const std::string& s) {
+    if (s.empty() || s.size() > 19)
+        return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return v;
+}
+
+std::optional<char> to_type(const std::string& s) {
+    if (s == "D" || s == "L" || s == "F")
+        return s[0];
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string encode_field(const std::string& s) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (needs_escape(c)) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        } else {
+            out += ch;
+        }
+    }
+    return out.empty() ? "%" : out; // a lone % marks the empty string
+}
+
+std::optional<std::string> decode_field(const std::string& s) {
+    if (s == "%")
+        return std::string();
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '%') {
+            out += s[i];
+            continue;
+        }
+        if (i + 2 >= s.size())
+            return std::nullopt;
+        int v = 0;
+        for (int k = 1; k <= 2; ++k) {
+            const char c = s[i + static_cast<std::size_t>(k)];
+            v <<= 4;
+            if (c >= '0' && c <= '9')
+                v |= c - '0';
+            else if (c >= 'A' && c <= 'F')
+                v |= c - 'A' + 10;
+            else
+                return std::nullopt;
+        }
+        out += static_cast<char>(v);
+        i += 2;
+    }
+    return out;
+}
+
+std::string data_header_text(const DataHeader& h) {
+    std::ostringstream o;
+    o << kDataMagic << "database " << encode_field(h.database) << "\nlogical "
+      << encode_field(h.logical) << "\ntype " << h.type << "\nsize " << h.size << "\nend\n";
+    std::string s = o.str();
+    s.resize(kDataHeaderSize, '\0');
+    return s;
+}
+
+HeaderRead read_data_header(const std::string& path, DataHeader& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return HeaderRead::Missing;
+    std::string buf(kDataHeaderSize, '\0');
+    in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+    if (in.gcount() != static_cast<std::streamsize>(kDataHeaderSize) ||
+        buf.rfind(kDataMagic, 0) != 0)
+        return HeaderRead::NotData;
+    std::istringstream lines(buf.substr(0, buf.find('\0')));
+    std::string line;
+    std::getline(lines, line);
+    bool ended = false;
+    while (std::getline(lines, line)) {
+        if (line == "end") {
+            ended = true;
+            break;
+        }
+        const std::size_t sp = line.find(' ');
+        if (sp == std::string::npos)
+            return HeaderRead::NotData;
+        const std::string key = line.substr(0, sp);
+        const std::string val = line.substr(sp + 1);
+        if (key == "database" || key == "logical") {
+            auto v = decode_field(val);
+            if (!v)
+                return HeaderRead::NotData;
+            (key == "database" ? out.database : out.logical) = *v;
+        } else if (key == "type") {
+            auto t = to_type(val);
+            if (!t)
+                return HeaderRead::NotData;
+            out.type = *t;
+        } else if (key == "size") {
+            auto n = to_u64(val);
+            if (!n)
+                return HeaderRead::NotData;
+            out.size = *n;
+        }
+    }
+    return ended ? HeaderRead::Ok : HeaderRead::NotData;
+}
+
+std::string backup_header_text(const BackupHeader& h) {
+    std::ostringstream o;
+    o << kBackupMagic << "database " << encode_field(h.database) << "\nfiles " << h.files.size()
+      << "\n";
+    for (const BackupEntry& f : h.files)
+        o << "file " << f.type << ' ' << f.size << ' ' << encode_field(f.logical) << ' '
+          << encode_field(f.physical) << ' ' << encode_field(f.filegroup) << "\n";
+    o << "end\n";
+    return o.str();
+}
+
+BackupRead read_backup_header(const std::string& path, BackupHeader& out) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return BackupRead::Missing;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return BackupRead::Missing;
+    std::string line;
+    std::size_t consumed = 0;
+    auto next_line = [&]() -> bool {
+        if (!std::getline(in, line) || in.eof())
+            return false;
+        consumed += line.size() + 1;
+        return consumed <= kMaxBackupHeader;
+    };
+    if (!next_line() || line + "\n" != kBackupMagic)
+        return BackupRead::Malformed;
+    if (!next_line() || line.rfind("database ", 0) != 0)
+        return BackupRead::Malformed;
+    auto db = decode_field(line.substr(9));
+    if (!db)
+        return BackupRead::Malformed;
+    out.database = *db;
+    if (!next_line() || line.rfind("files ", 0) != 0)
+        return BackupRead::Malformed;
+    auto count = to_u64(line.substr(6));
+    if (!count || *count > 1000)
+        return BackupRead::Malformed;
+    std::uint64_t total = 0;
+    out.files.clear();
+    for (std::uint64_t i = 0; i < *count; ++i) {
+        if (!next_line())
+            return BackupRead::Malformed;
+        std::istringstream f(line);
+        std::string word, type, size, logical, physical, group;
+        if (!(f >> word >> type >> size >> logical >> physical >> group) || word != "file")
+            return BackupRead::Malformed;
+        BackupEntry e;
+        auto t = to_type(type);
+        auto n = to_u64(size);
+        auto l = decode_field(logical);
+        auto p = decode_field(physical);
+        auto g = decode_field(group);
+        if (!t || !n || !l || !p || !g)
+            return BackupRead::Malformed;
+        e.type = *t;
+        e.size = *n;
+        e.logical = *l;
+        e.physical = *p;
+        e.filegroup = *g;
+        total += e.size;
+        out.files.push_back(std::move(e));
+    }
+    if (!next_line() || line != "end")
+        return BackupRead::Malformed;
+    out.content_offset = consumed;
+    if (static_cast<std::uint64_t>(st.st_size) != consumed + total)
+        return BackupRead::Malformed;
+    return BackupRead::Ok;
+}
+
+void fill_pattern(std::uint8_t* buf, std::size_t n, std::uint64_t seed) {
+    std::uint64_t x = seed * 0x9E3779B97F4A7C15ull + 0x2545F4914F6CDD1Dull;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i % 8 == 0) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+        }
+        buf[i] = static_cast<std::uint8_t>(x >> (8 * (i % 8)));
+    }
+}
+
+} // namespace standin

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// Text fields in our headers are percent-encoded so names may hold blanks,
+// line breaks and any UTF-8.
+std::string encode_field(const std::string& s);
+std::optional<std::string> decode_field(const std::string& s);
+
+// Data/log file: a 4096-byte text header, then the file's content.
+constexpr std::size_t kDataHeaderSize = 4096;
+
+struct DataHeader {
+    std::string database;
+    std::string logical;
+    char type = 'D';
+    std::uint64_t size = 0; // content bytes after the header
+};
+
+std::string data_header_text(const DataHeader& h);
+enum class HeaderRead { Ok, Missing, NotData };
+HeaderRead read_data_header(const std::string& path, DataHeader& out);
+
+// Backup: a text header (database, file list) followed by each file's content
+// in list order.
+struct BackupEntry {
+    char type = 'D';
+    std::string logical;
+    std::string physical;
+    std::string filegroup; // empty for log files
+    std::uint64_t size = 0;
+};
+
+struct BackupHeader {
+    std::string database;
+    std::vector<BackupEntry> files;
+    std::uint64_t content_offset = 0; // set by read_backup_header
+};
+
+std::string backup_header_text(const BackupHeader& h);
+enum class BackupRead { Ok, Missing, Malformed };
+BackupRead read_backup_header(const std::string& path, BackupHeader& out);
+
+// Deterministic filler for generated file contents.
+void fill_pattern(std::uint8_t* buf, std::size_t n, std::uint64_t seed);
+
+} // namespace standin

@@ -1,0 +1,123 @@
+#include "make_backup.hpp"
+
+#include "copier.hpp"
+#include "file_formats.hpp"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <unistd.h>
+
+namespace standin {
+
+std::optional<std::uint64_t> parse_size(std::string_view s) {
+    std::uint64_t v = 0;
+    const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || p == s.data())
+        return std::nullopt;
+    const std::string_view unit = s.substr(static_cast<std::size_t>(p - s.data()));
+    int shift = 0;
+    if (unit == "K" || unit == "k")
+        shift = 10;
+    else if (unit == "M" || unit == "m")
+        shift = 20;
+    else if (unit == "G" || unit == "g")
+        shift = 30;
+    else if (!unit.empty())
+        return std::nullopt;
+    if (v > (std::uint64_t{1} << (50 - shift)))
+        return std::nullopt;
+    return v << shift;
+}
+
+namespace {
+
+std::optional<BackupEntry> parse_file(std::string_view arg, const std::string& db) {
+    // T:LOGICAL:SIZE[:PHYSICAL]; PHYSICAL may hold colons of its own.
+    if (arg.size() < 2 || arg[1] != ':' || (arg[0] != 'D' && arg[0] != 'L' && arg[0] != 'F'))
+        return std::nullopt;
+    BackupEntry e;
+    e.type = arg[0];
+    arg.remove_prefix(2);
+    const std::size_t c1 = arg.find(':');
+    if (c1 == std::string_view::npos || c1 == 0)
+        return std::nullopt;
+    e.logical = std::string(arg.substr(0, c1));
+    arg.remove_prefix(c1 + 1);
+    const std::size_t c2 = arg.find(':');
+    const auto size = parse_size(arg.substr(0, c2));
+    if (!size)
+        return std::nullopt;
+    e.size = *size;
+    const char* ext = e.type == 'D' ? ".mdf" : e.type == 'L' ? ".ldf" : "";
+    e.physical = c2 == std::string_view::npos
+                     ? "C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\" + e.logical + ext
+                     : std::string(arg.substr(c2 + 1));
+    (void)db;
+    return e;
+}
+
+int usage() {
+    std::cerr << "usage: standin make-backup OUT.bak --db NAME --file D:LOGICAL:SIZE[:PHYSICAL] "
+                 "--file L:LOGICAL:SIZE [--file F:LOGICAL:SIZE ...]\n";
+    return 2;
+}
+
+} // namespace
+
+int make_backup_main(int argc, char** argv) {
+    if (argc < 1)
+        return usage();
+    const std::string out = argv[0];
+    BackupHeader h;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (i + 1 >= argc)
+            return usage();
+        if (a == "--db") {
+            h.database = argv[++i];
+        } else if (a == "--file") {
+            auto e = parse_file(argv[++i], h.database);
+            if (!e) {
+                std::cerr << "standin: bad --file '" << argv[i] << "'\n";
+                return usage();
+            }
+            h.files.push_back(*e);
+        } else {
+            return usage();
+        }
+    }
+    bool primary_set = false;
+    for (BackupEntry& e : h.files)
+        if (e.type == 'D' && !primary_set) {
+            e.filegroup = "PRIMARY";
+            primary_set = true;
+        }
+    if (h.database.empty() || h.files.empty())
+        return usage();
+
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        std::cerr << "standin: cannot create " << out << ": " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    const std::string head = backup_header_text(h);
+    bool ok = ::write(fd, head.data(), head.size()) == static_cast<ssize_t>(head.size());
+    Copier copier(0, [](std::uint64_t, long) { return true; });
+    std::uint64_t offset = head.size();
+    for (std::size_t i = 0; ok && i < h.files.size(); ++i) {
+        ok = copier.generate(fd, offset, h.files[i].size, i + 1) == Copier::Result::Ok;
+        offset += h.files[i].size;
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        std::cerr << "standin: writing " << out << " failed: " << std::strerror(errno) << "\n";
+        ::unlink(out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace standin

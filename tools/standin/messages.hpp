@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// SQL Server 2000 message texts (sysmessages, us_english) for the numbers the
+// stand-in sends. Arguments are already-formatted UTF-8 strings.
+namespace standin::msg {
+
+inline std::string q(std::string_view s) {
+    return "'" + std::string(s) + "'";
+}
+
+inline std::string login_failed(std::string_view user) {
+    return "Login failed for user " + q(user) + ".";
+}
+inline std::string login_untrusted(std::string_view user) {
+    return "Login failed for user " + q(user) +
+           ". Reason: Not associated with a trusted SQL Server connection.";
+}
+inline std::string cannot_open_db(std::string_view db) {
+    return "Cannot open database requested in login " + q(db) + ". Login fails.";
+}
+inline std::string syntax(int line, std::string_view near) {
+    return "Line " + std::to_string(line) + ": Incorrect syntax near " + q(near) + ".";
+}
+inline std::string db_exists(std::string_view db) {
+    return "Database " + q(db) + " already exists.";
+}
+inline std::string create_failed() {
+    return "CREATE DATABASE failed. Some file names listed could not be created. Check previous "
+           "errors.";
+}
+inline std::string allocating(double mb, std::string_view logical) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", mb);
+    return "The CREATE DATABASE process is allocating " + std::string(buf) + " MB on disk " +
+           q(logical) + ".";
+}
+inline std::string could_not_open_new(std::string_view db) {
+    return "Could not open new database " + q(db) + ". CREATE DATABASE is aborted.";
+}
+inline std::string file_name_in_use(std::string_view logical) {
+    return "The file named " + q(logical) + " is already in use. Choose another name.";
+}
+inline std::string file_in_use(std::string_view path, std::string_view db) {
+    return "The file " + q(path) + " cannot be overwritten.  It is being used by database " +
+           q(db) + ".";
+}
+inline std::string terminating(std::string_view statement) {
+    return std::string(statement) + " is terminating abnormally.";
+}
+inline std::string exclusive_access() {
+    return "Exclusive access could not be obtained because the database is in use.";
+}
+inline std::string other_database(std::string_view db) {
+    return "The backup set holds a backup of a database other than the existing " + q(db) +
+           " database.";
+}
+inline std::string restore_over_existing(std::string_view logical, std::string_view path) {
+    return "File " + q(logical) + " cannot be restored over the existing " + q(path) +
+           ". Reissue the RESTORE statement using WITH REPLACE to overwrite pre-existing files.";
+}
+inline std::string cannot_restore_to(std::string_view logical, std::string_view path) {
+    return "File " + q(logical) + " cannot be restored to " + q(path) +
+           ". Use WITH MOVE to identify a valid location for the file.";
+}
+inline std::string cannot_open_device(std::string_view path) {
+    return "Cannot open backup device " + q(path) +
+           ". Device error or device off-line. See the SQL Server error log for more details.";
+}
+inline std::string read_failed(std::string_view path, long status) {
+    return "Read on " + q(path) + " failed, status = " + std::to_string(status) +
+           ". See the SQL Server error log for more details.";
+}
+inline std::string operator_aborted() {
+    return "Operator aborted backup or restore. See the error messages returned to the console for "
+           "more details.";
+}
+inline std::string percent(int p, std::string_view verb) {
+    return std::to_string(p) + " percent " + std::string(verb) + ".";
+}
+inline std::string not_part_of(std::string_view logical, std::string_view db) {
+    return "Logical file " + q(logical) + " is not part of database " + q(db) +
+           ". Use RESTORE FILELISTONLY to list the logical file names.";
+}
+inline std::string media_malformed(std::string_view path) {
+    return "The media family on device " + q(path) +
+           " is incorrectly formed. SQL Server cannot process this media family.";
+}
+inline std::string processed_pages(std::uint64_t pages, std::string_view db,
+                                   std::string_view logical) {
+    return "Processed " + std::to_string(pages) + " pages for database " + q(db) + ", file " +
+           q(logical) + " on file 1.";
+}
+inline std::string device_activation(std::string_view path) {
+    return "Device activation error. The physical file name " + q(path) + " may be incorrect.";
+}
+inline std::string os_error_create(std::string_view os_error, std::string_view path) {
+    return "CREATE FILE encountered operating system error " + std::string(os_error) +
+           " while attempting to open or create the physical file " + q(path) + ".";
+}
+inline std::string file_exists(std::string_view path) {
+    return "Cannot create file " + q(path) + " because it already exists.";
+}
+inline std::string bad_header(std::string_view path) {
+    return "The header for file " + q(path) +
+           " is not a valid database file header. The PageAudit property is incorrect.";
+}
+inline std::string different_databases() {
+    return "Cannot associate files with different databases.";
+}
+inline std::string no_such_db_entry(std::string_view db) {
+    return "Could not locate entry in sysdatabases for database " + q(db) +
+           ". No entry found with that name. Make sure that the name is entered correctly.";
+}
+inline std::string detach_missing(std::string_view db) {
+    return "The database " + q(db) + " does not exist. Use sp_helpdb to show available databases.";
+}
+inline std::string drop_missing(std::string_view db) {
+    return "Cannot drop the database " + q(db) +
+           ", because it does not exist in the system catalog.";
+}
+inline std::string drop_system(std::string_view db) {
+    return "Cannot drop the " + std::string(db) + " database because it is a system database.";
+}
+inline std::string drop_in_use(std::string_view db) {
+    return "Cannot drop the database " + q(db) + " because it is currently in use.";
+}
+
+} // namespace standin::msg

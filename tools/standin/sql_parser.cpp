@@ -1,0 +1,381 @@
+#include "sql_parser.hpp"
+
+#include "sql_lexer.hpp"
+
+#include <charconv>
+
+namespace standin::sql {
+
+namespace {
+
+struct Failed {};
+
+// Recursive descent over the token list; any mismatch throws Failed and the
+// current token becomes the "near" part of the syntax error.
+class Parser {
+public:
+    explicit Parser(std::vector<Token> toks) : t_(std::move(toks)) {}
+
+    Statement statement();
+    SyntaxError error() const;
+    bool at_end() const { return cur().kind == Tok::End; }
+    void optional_semicolon() { accept_punct(';'); }
+
+private:
+    const Token& cur() const { return t_[pos_]; }
+    void next() {
+        if (cur().kind != Tok::End)
+            ++pos_;
+    }
+    [[noreturn]] void fail() const { throw Failed{}; }
+
+    bool accept(std::string_view kw) {
+        if (!keyword_is(cur(), kw))
+            return false;
+        next();
+        return true;
+    }
+    void expect(std::string_view kw) {
+        if (!accept(kw))
+            fail();
+    }
+    bool accept_punct(char c) {
+        if (cur().kind != Tok::Punct || cur().text[0] != c)
+            return false;
+        next();
+        return true;
+    }
+    void expect_punct(char c) {
+        if (!accept_punct(c))
+            fail();
+    }
+    std::string string() {
+        if (cur().kind != Tok::String)
+            fail();
+        std::string s = cur().text;
+        next();
+        return s;
+    }
+    std::string name() {
+        if ((cur().kind != Tok::Name && cur().kind != Tok::Word) || cur().text.empty())
+            fail();
+        std::string s = cur().text;
+        next();
+        return s;
+    }
+    std::string name_or_string() { return cur().kind == Tok::String ? string() : name(); }
+    std::uint64_t number() {
+        if (cur().kind != Tok::Number)
+            fail();
+        std::uint64_t v = 0;
+        const std::string& s = cur().text;
+        const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (ec != std::errc() || p != s.data() + s.size())
+            fail();
+        next();
+        return v;
+    }
+    int small_number() {
+        const std::uint64_t v = number();
+        if (v > 1000000)
+            fail();
+        return static_cast<int>(v);
+    }
+
+    Statement select();
+    Statement restore();
+    Statement create();
+    FileSpec file_spec();
+    Statement backup();
+    Statement exec();
+    Statement drop();
+    void sysdatabases();
+
+    std::vector<Token> t_;
+    std::size_t pos_ = 0;
+};
+
+SyntaxError Parser::error() const {
+    const Token& t = cur();
+    if (t.kind == Tok::End && pos_ > 0)
+        return {t_[pos_ - 1].line, t_[pos_ - 1].text};
+    return {t.line, t.text};
+}
+
+Statement Parser::statement() {
+    if (accept("SELECT"))
+        return select();
+    if (accept("RESTORE"))
+        return restore();
+    if (accept("CREATE"))
+        return create();
+    if (accept("BACKUP"))
+        return backup();
+    if (accept("EXEC") || accept("EXECUTE"))
+        return exec();
+    if (accept("DROP"))
+        return drop();
+    if (accept("SET")) {
+        while (!at_end())
+            next();
+        return SetOption{};
+    }
+    fail();
+}
+
+void Parser::sysdatabases() {
+    // master..sysdatabases or master.dbo.sysdatabases
+    expect("MASTER");
+    expect_punct('.');
+    if (!accept_punct('.')) {
+        expect("DBO");
+        expect_punct('.');
+    }
+    expect("SYSDATABASES");
+}
+
+Statement Parser::select() {
+    if (accept("GETDATE")) {
+        expect_punct('(');
+        expect_punct(')');
+        return GetDate{};
+    }
+    expect("NAME");
+    expect("FROM");
+    sysdatabases();
+    SelectDatabases s;
+    if (accept("WHERE")) {
+        expect("NAME");
+        expect_punct('=');
+        s.name = string();
+    }
+    return s;
+}
+
+Statement Parser::restore() {
+    if (accept("FILELISTONLY")) {
+        FileList f;
+        expect("FROM");
+        expect("DISK");
+        expect_punct('=');
+        f.disk = string();
+        if (accept("WITH")) {
+            do {
+                if (accept("FILE")) {
+                    expect_punct('=');
+                    if (number() != 1)
+                        fail();
+                } else if (!accept("NOUNLOAD")) {
+                    fail();
+                }
+            } while (accept_punct(','));
+        }
+        return f;
+    }
+    expect("DATABASE");
+    RestoreDatabase r;
+    r.name = name();
+    expect("FROM");
+    expect("DISK");
+    expect_punct('=');
+    r.disk = string();
+    if (accept("WITH")) {
+        do {
+            if (accept("FILE")) {
+                expect_punct('=');
+                if (number() != 1)
+                    fail();
+            } else if (accept("STATS")) {
+                r.stats = 10;
+                if (accept_punct('='))
+                    r.stats = small_number();
+                if (r.stats < 1 || r.stats > 100)
+                    fail();
+            } else if (accept("REPLACE")) {
+                r.replace = true;
+            } else if (accept("RECOVERY")) {
+                r.recovery = true;
+            } else if (accept("NORECOVERY")) {
+                r.recovery = false;
+            } else if (accept("MOVE")) {
+                Move m;
+                m.logical = string();
+                expect("TO");
+                m.target = string();
+                r.moves.push_back(std::move(m));
+            } else if (!accept("NOUNLOAD") && !accept("UNLOAD")) {
+                fail();
+            }
+        } while (accept_punct(','));
+    }
+    return r;
+}
+
+FileSpec Parser::file_spec() {
+    FileSpec f;
+    bool have_name = false;
+    bool have_file = false;
+    expect_punct('(');
+    do {
+        if (accept("NAME")) {
+            expect_punct('=');
+            f.logical = name_or_string();
+            have_name = true;
+        } else if (accept("FILENAME")) {
+            expect_punct('=');
+            f.path = string();
+            have_file = true;
+        } else if (accept("SIZE")) {
+            expect_punct('=');
+            f.size_mb = number();
+            accept("MB");
+        } else if (accept("MAXSIZE")) {
+            expect_punct('=');
+            if (!accept("UNLIMITED")) {
+                number();
+                accept("MB");
+            }
+        } else if (accept("FILEGROWTH")) {
+            expect_punct('=');
+            number();
+            if (!accept_punct('%'))
+                accept("MB");
+        } else {
+            fail();
+        }
+    } while (accept_punct(','));
+    expect_punct(')');
+    if (!have_name || !have_file)
+        fail();
+    if (f.size_mb == 0 || f.size_mb > 1024 * 1024)
+        fail();
+    return f;
+}
+
+Statement Parser::create() {
+    expect("DATABASE");
+    CreateDatabase c;
+    c.name = name();
+    if (accept("ON")) {
+        accept("PRIMARY");
+        do
+            c.data.push_back(file_spec());
+        while (accept_punct(','));
+        if (accept("LOG")) {
+            expect("ON");
+            do
+                c.log.push_back(file_spec());
+            while (accept_punct(','));
+        }
+    }
+    return c;
+}
+
+Statement Parser::backup() {
+    expect("DATABASE");
+    BackupDatabase b;
+    b.name = name();
+    expect("TO");
+    expect("DISK");
+    expect_punct('=');
+    b.disk = string();
+    if (accept("WITH")) {
+        do {
+            if (accept("STATS")) {
+                b.stats = 10;
+                if (accept_punct('='))
+                    b.stats = small_number();
+                if (b.stats < 1 || b.stats > 100)
+                    fail();
+            } else if (accept("NAME") || accept("DESCRIPTION")) {
+                expect_punct('=');
+                string();
+            } else if (!accept("INIT") && !accept("NOINIT") && !accept("FORMAT") &&
+                       !accept("NOUNLOAD") && !accept("SKIP")) {
+                fail();
+            }
+        } while (accept_punct(','));
+    }
+    return b;
+}
+
+Statement Parser::exec() {
+    // Optional master.dbo. / master.. prefix before the procedure name.
+    if (keyword_is(cur(), "MASTER") && t_[pos_ + 1].kind == Tok::Punct &&
+        t_[pos_ + 1].text == ".") {
+        next();
+        next();
+        if (!accept_punct('.')) {
+            expect("DBO");
+            expect_punct('.');
+        }
+    }
+    const bool attach = keyword_is(cur(), "SP_ATTACH_DB");
+    const bool detach = keyword_is(cur(), "SP_DETACH_DB");
+    if (!attach && !detach)
+        fail();
+    next();
+    std::vector<std::string> args;
+    if (!at_end() && !(cur().kind == Tok::Punct && cur().text == ";")) {
+        do {
+            // Named arguments (@dbname = ...) are taken in their written order.
+            if (cur().kind == Tok::Word && cur().text[0] == '@') {
+                next();
+                expect_punct('=');
+            }
+            args.push_back(name_or_string());
+        } while (accept_punct(','));
+    }
+    if (args.empty())
+        fail();
+    if (detach) {
+        if (args.size() > 3)
+            fail();
+        return DetachDb{args[0]};
+    }
+    if (args.size() < 2 || args.size() > 17)
+        fail();
+    AttachDb a;
+    a.name = args[0];
+    a.files.assign(args.begin() + 1, args.end());
+    return a;
+}
+
+Statement Parser::drop() {
+    expect("DATABASE");
+    return DropDatabase{name()};
+}
+
+} // namespace
+
+std::variant<Statement, SyntaxError> parse(std::string_view batch) {
+    std::vector<Token> toks = tokenize(batch);
+    Parser p(std::move(toks));
+    try {
+        Statement s = p.statement();
+        p.optional_semicolon();
+        if (!p.at_end())
+            return p.error();
+        return s;
+    } catch (const Failed&) {
+        return p.error();
+    }
+}
+
+std::string_view kind_name(const Statement& s) {
+    struct Names {
+        std::string_view operator()(const GetDate&) const { return "getdate"; }
+        std::string_view operator()(const SelectDatabases&) const { return "select"; }
+        std::string_view operator()(const FileList&) const { return "filelist"; }
+        std::string_view operator()(const CreateDatabase&) const { return "create"; }
+        std::string_view operator()(const RestoreDatabase&) const { return "restore"; }
+        std::string_view operator()(const BackupDatabase&) const { return "backup"; }
+        std::string_view operator()(const AttachDb&) const { return "attach"; }
+        std::string_view operator()(const DetachDb&) const { return "detach"; }
+        std::string_view operator()(const DropDatabase&) const { return "drop"; }
+        std::string_view operator()(const SetOption&) const { return "set"; }
+    };
+    return std::visit(Names{}, s);
+}
+
+} // namespace standin::sql

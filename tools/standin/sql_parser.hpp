@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace standin::sql {
+
+struct GetDate {};
+
+struct SelectDatabases {
+    std::optional<std::string> name;
+};
+
+struct FileList {
+    std::string disk;
+};
+
+struct FileSpec {
+    std::string logical;
+    std::string path;
+    std::uint64_t size_mb = 1;
+};
+
+struct CreateDatabase {
+    std::string name;
+    std::vector<FileSpec> data;
+    std::vector<FileSpec> log;
+};
+
+struct Move {
+    std::string logical;
+    std::string target;
+};
+
+struct RestoreDatabase {
+    std::string name;
+    std::string disk;
+    int stats = 0; // 0: no progress messages
+    bool replace = false;
+    bool recovery = true;
+    std::vector<Move> moves;
+};
+
+struct BackupDatabase {
+    std::string name;
+    std::string disk;
+    int stats = 0;
+};
+
+struct AttachDb {
+    std::string name;
+    std::vector<std::string> files;
+};
+
+struct DetachDb {
+    std::string name;
+};
+
+struct DropDatabase {
+    std::string name;
+};
+
+// SET options (sent by some clients after login) are accepted and ignored.
+struct SetOption {};
+
+using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
+                               BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption>;
+
+struct SyntaxError {
+    int line = 1;
+    std::string near;
+};
+
+// One statement per batch, optionally ended by ';'.
+std::variant<Statement, SyntaxError> parse(std::string_view batch);
+
+// Short name of a statement kind, as used by --fault rules.
+std::string_view kind_name(const Statement& s);
+
+} // namespace standin::sql

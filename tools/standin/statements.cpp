@@ -1,0 +1,117 @@
+#include "statements.hpp"
+
+#include <array>
+#include <chrono>
+#include <ctime>
+#include <iostream>
+
+namespace standin {
+
+namespace {
+
+using Handler = void (*)(const sql::Statement&, Context&);
+
+template <typename T, void (*F)(const T&, Context&)>
+void adapt(const sql::Statement& s, Context& c) {
+    F(std::get<T>(s), c);
+}
+
+// Indexed like the alternatives of sql::Statement.
+constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
+    adapt<sql::GetDate, run_getdate>,         adapt<sql::SelectDatabases, run_select>,
+    adapt<sql::FileList, run_filelist>,       adapt<sql::CreateDatabase, run_create>,
+    adapt<sql::RestoreDatabase, run_restore>, adapt<sql::BackupDatabase, run_backup>,
+    adapt<sql::AttachDb, run_attach>,         adapt<sql::DetachDb, run_detach>,
+    adapt<sql::DropDatabase, run_drop>,       adapt<sql::SetOption, run_set>,
+};
+
+bool is_procedure(const sql::Statement& s) {
+    return std::holds_alternative<sql::AttachDb>(s) || std::holds_alternative<sql::DetachDb>(s);
+}
+
+// Days since 1900-01-01 for a civil date (proleptic Gregorian).
+std::int32_t days_since_1900(int y, int m, int d) {
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const int days_from_1970 = era * 146097 + doe - 719468;
+    return days_from_1970 + 25567;
+}
+
+} // namespace
+
+void run_statement(const sql::Statement& s, Context& c) {
+    const std::string_view kind = sql::kind_name(s);
+    if (const Fault* f = c.faults.find(Fault::Action::Delay, kind)) {
+        if (!c.r.wait_ms(f->delay_ms)) {
+            c.r.done(done::kFinal);
+            return;
+        }
+    }
+    if (const Fault* f = c.faults.find(Fault::Action::Error, kind)) {
+        c.r.error(f->number, f->text);
+        if (is_procedure(s)) {
+            c.r.return_status(1);
+            c.r.done_proc(done::kError);
+        } else {
+            c.r.done(done::kError);
+        }
+        return;
+    }
+    if (c.faults.find(Fault::Action::Drop, kind)) {
+        // Long statements drop after some progress; the rest before doing anything.
+        if (kind != "restore" && kind != "backup") {
+            c.r.drop();
+            return;
+        }
+        c.drop_midway = true;
+    }
+    try {
+        kHandlers[s.index()](s, c);
+    } catch (const std::exception& e) {
+        std::cerr << "standin: " << kind << " failed: " << e.what() << std::endl;
+        c.r.error(50000, std::string("stand-in internal error: ") + e.what());
+        c.r.done(done::kError);
+    }
+}
+
+void run_getdate(const sql::GetDate&, Context& c) {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t t = system_clock::to_time_t(now);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    const std::int32_t days = days_since_1900(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    const long long msec = (tm.tm_hour * 3600LL + tm.tm_min * 60 + tm.tm_sec) * 1000 + ms;
+    const auto ticks = static_cast<std::uint32_t>((msec * 300 + 500) / 1000);
+
+    ByteWriter& w = c.r.out();
+    write_columns(w, {{"", ColumnType::DateTime, 0, true}});
+    write_row_start(w);
+    write_datetime(w, days, ticks);
+    c.r.done(done::kCount, 1);
+}
+
+void run_select(const sql::SelectDatabases& s, Context& c) {
+    ByteWriter& w = c.r.out();
+    write_columns(w, {{"name", ColumnType::NVarChar, 128, false}});
+    std::uint32_t rows = 0;
+    std::lock_guard lock(c.catalogue.mutex());
+    for (const Database& d : c.catalogue.all()) {
+        if (s.name && !same_name(*s.name, d.name))
+            continue;
+        write_row_start(w);
+        write_nvarchar(w, d.name);
+        ++rows;
+    }
+    c.r.done(done::kCount, rows);
+}
+
+void run_set(const sql::SetOption&, Context& c) {
+    c.r.done(done::kFinal);
+}
+
+} // namespace standin

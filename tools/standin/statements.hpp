@@ -1,0 +1,34 @@
+#pragma once
+
+#include "catalogue.hpp"
+#include "faults.hpp"
+#include "response.hpp"
+#include "sql_parser.hpp"
+
+namespace standin {
+
+struct Context {
+    Catalogue& catalogue;
+    const Faults& faults;
+    Response& r;
+    bool drop_midway = false; // a drop fault armed for a long statement
+};
+
+// Runs one parsed statement, applying faults, and writes its whole answer
+// (ending in a final DONE) into the response. Leaves r.broken() set when the
+// connection must be closed.
+void run_statement(const sql::Statement& s, Context& c);
+
+// Handlers, one per statement kind.
+void run_getdate(const sql::GetDate& s, Context& c);
+void run_select(const sql::SelectDatabases& s, Context& c);
+void run_set(const sql::SetOption& s, Context& c);
+void run_create(const sql::CreateDatabase& s, Context& c);
+void run_attach(const sql::AttachDb& s, Context& c);
+void run_detach(const sql::DetachDb& s, Context& c);
+void run_drop(const sql::DropDatabase& s, Context& c);
+void run_filelist(const sql::FileList& s, Context& c);
+void run_restore(const sql::RestoreDatabase& s, Context& c);
+void run_backup(const sql::BackupDatabase& s, Context& c);
+
+} // namespace standin

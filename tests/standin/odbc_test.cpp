@@ -1,0 +1,234 @@
+// Drives the stand-in through unixODBC and the FreeTDS ODBC driver.
+#include "odbc_fixture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+using namespace standin_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST_F(OdbcTest, LogsInWithDefaultAndTds71) {
+    start();
+    for (const char* extra : {"", "TDS_Version=7.1;", "TDS_Version=7.4;"}) {
+        auto c = connect(extra);
+        ASSERT_TRUE(c) << extra;
+        const Outcome o = c->exec("SELECT GETDATE()\r\n");
+        ASSERT_EQ(o.rows.size(), 1u) << extra << o.dump();
+        // The driver prints the datetime as "YYYY-MM-DD hh:mm:ss.fff".
+        const std::string& v = o.rows[0][0].value_or("");
+        EXPECT_EQ(v.size(), 23u) << v;
+        EXPECT_EQ(v.substr(0, 2), "20") << v;
+    }
+}
+
+TEST_F(OdbcTest, RefusedLoginsReportTheServerMessage) {
+    start();
+    struct Case {
+        const char* name;
+        std::string cs;
+        long native;
+    };
+    const int port = server_->port();
+    const std::vector<Case> cases = {
+        {"wrong password", OdbcConnection::connection_string(port, "", "sa", "nope"), 18456},
+        {"unknown user", OdbcConnection::connection_string(port, "", "bob", "secret"), 18456},
+        {"wrong password, 7.1",
+         OdbcConnection::connection_string(port, "TDS_Version=7.1;", "sa", "x"), 18456},
+        {"unknown database", OdbcConnection::connection_string(port, "DATABASE=NoSuchDb;"), 4060},
+        {"integrated",
+         "DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=" + std::to_string(port) +
+             ";UID=DOMAIN\\someone;PWD=pw;TDS_Version=7.1;",
+         18452},
+    };
+    for (const Case& c : cases) {
+        OdbcConnection conn;
+        std::vector<Diag> diags;
+        EXPECT_FALSE(conn.connect(c.cs, diags)) << c.name;
+        bool seen = false;
+        std::string all;
+        for (const Diag& d : diags) {
+            seen = seen || d.native == c.native;
+            all += std::to_string(d.native) + " " + d.text + "\n";
+        }
+        EXPECT_TRUE(seen) << c.name << ": expected " << c.native << " in\n" << all;
+    }
+    // The known database logs in, into that database.
+    EXPECT_TRUE(connect("DATABASE=msdb;"));
+}
+
+TEST_F(OdbcTest, CreateThenRestoreWritesTheBackupContents) {
+    start();
+    const std::string bak =
+        make_backup("shop.bak", "Shop", {"D:Shop_Data:300K", "L:Shop_Log:100K"});
+    const std::string dir = dir_.path() + "/" + kChineseDir + "/";
+    fs::create_directory(dir);
+    auto c = connect();
+    ASSERT_TRUE(c);
+
+    const Outcome list = c->exec("RESTORE FILELISTONLY FROM  DISK = " + quote_string(bak) + "\r\n");
+    ASSERT_EQ(list.rows.size(), 2u) << list.dump();
+    EXPECT_EQ(list.rows[0][0], "Shop_Data");
+    EXPECT_EQ(list.rows[0][2], "D");
+    EXPECT_EQ(list.rows[0][3], "PRIMARY");
+    EXPECT_EQ(list.rows[0][4], "307200");
+    EXPECT_EQ(list.rows[1][0], "Shop_Log");
+    EXPECT_EQ(list.rows[1][2], "L");
+    EXPECT_EQ(list.rows[1][3], std::nullopt);
+
+    const Outcome created = c->exec(create_sql(kHostileDb, dir, "Shop_Data", "Shop_Log"));
+    EXPECT_FALSE(created.failed) << created.dump();
+    EXPECT_EQ(created.numbers(), (std::vector<long>{1805, 1805})) << created.dump();
+    const std::string mdf = dir + kHostileDb + "_Data.MDF";
+    const std::string ldf = dir + kHostileDb + "_Log.LDF";
+    ASSERT_TRUE(fs::exists(mdf));
+    ASSERT_TRUE(fs::exists(ldf));
+
+    const Outcome restored = c->exec(restore_sql(kHostileDb, bak, dir, "Shop_Data", "Shop_Log"));
+    EXPECT_FALSE(restored.failed) << restored.dump();
+    std::vector<std::string> texts;
+    for (const Diag& d : restored.diags)
+        texts.push_back(d.text.substr(d.text.find("[SQL Server]") + 12));
+    ASSERT_EQ(texts.size(), 13u) << restored.dump();
+    for (int p = 1; p <= 10; ++p)
+        EXPECT_EQ(texts[static_cast<std::size_t>(p - 1)],
+                  std::to_string(p * 10) + " percent restored.");
+    EXPECT_EQ(texts[10],
+              "Processed 38 pages for database '" + kHostileDb + "', file 'Shop_Data' on file 1.");
+    EXPECT_EQ(texts[11],
+              "Processed 13 pages for database '" + kHostileDb + "', file 'Shop_Log' on file 1.");
+    EXPECT_EQ(texts[12].rfind("RESTORE DATABASE successfully processed 51 pages in ", 0), 0u)
+        << texts[12];
+
+    // Each target holds a 4096-byte header naming its database, then the
+    // file's bytes exactly as they sit in the backup.
+    const std::string backup = read_file(bak);
+    const std::size_t content = backup.find("\nend\n") + 5;
+    const std::string data = read_file(mdf);
+    const std::string log = read_file(ldf);
+    ASSERT_EQ(data.size(), 4096u + 307200u);
+    ASSERT_EQ(log.size(), 4096u + 102400u);
+    EXPECT_NE(data.find("database O'Brien]DB\n"), std::string::npos);
+    EXPECT_TRUE(data.compare(4096, 307200, backup, content, 307200) == 0);
+    EXPECT_TRUE(log.compare(4096, 102400, backup, content + 307200, 102400) == 0);
+
+    const Outcome listed = c->exec("SELECT name FROM master.dbo.sysdatabases WHERE name = " +
+                                   quote_string(kHostileDb) + "\r\n");
+    ASSERT_EQ(listed.rows.size(), 1u) << listed.dump();
+    EXPECT_EQ(listed.rows[0][0], kHostileDb);
+
+    // Detach and attach the files the restore wrote.
+    EXPECT_FALSE(c->exec("exec sp_detach_db " + quote_string(kHostileDb) + "\r\n").failed);
+    const Outcome attached = c->exec("exec sp_attach_db " + quote_string(kHostileDb) + " , " +
+                                     quote_string(mdf) + ", " + quote_string(ldf) + "\r\n");
+    EXPECT_EQ(attached.first, SQL_NO_DATA) << attached.dump();
+    EXPECT_FALSE(attached.failed) << attached.dump();
+}
+
+TEST_F(OdbcTest, FailuresCarrySqlServer2000Messages) {
+    start();
+    const std::string d = dir_.path() + "/";
+    const std::string bak = make_backup("shop.bak", "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"});
+    const std::string other =
+        make_backup("other.bak", "Other", {"D:Other_Data:64K", "L:Other_Log:64K"});
+    std::ofstream(d + "junk.bak") << "not a backup";
+    std::ofstream(d + "junk.mdf") << "not a data file";
+    auto c = connect();
+    ASSERT_TRUE(c);
+    // Fixtures: A made by CREATE and restored, B made by CREATE only.
+    ASSERT_FALSE(c->exec(create_sql("A", d, "Shop_Data", "Shop_Log")).failed);
+    ASSERT_FALSE(c->exec(restore_sql("A", bak, d, "Shop_Data", "Shop_Log")).failed);
+    ASSERT_FALSE(c->exec(create_sql("B", d, "B_Data", "B_Log")).failed);
+
+    struct Case {
+        const char* name;
+        std::string sql;
+        std::vector<long> numbers;
+    };
+    const std::vector<Case> cases = {
+        {"filelist, missing",
+         "RESTORE FILELISTONLY FROM DISK = N'" + d + "none.bak'",
+         {3201, 3013}},
+        {"filelist, not a backup",
+         "RESTORE FILELISTONLY FROM DISK = N'" + d + "junk.bak'",
+         {3241, 3013}},
+        {"create, existing name", create_sql("a", d + "x/", "L1", "L2"), {1801}},
+        {"create, missing directory", create_sql("C", d + "nowhere/", "L1", "L2"), {5123, 1802}},
+        {"create, file exists",
+         "CREATE DATABASE [C] ON PRIMARY (NAME = N'C1', FILENAME = N'" + d +
+             "A_Data.MDF') LOG ON (NAME = N'C2', FILENAME = N'" + d + "C_Log.LDF')",
+         {5170, 1802}},
+        {"restore, unknown logical name",
+         "RESTORE DATABASE [A] FROM DISK = N'" + bak + "' WITH REPLACE, MOVE N'Nope' TO N'" + d +
+             "n.mdf'",
+         {3234, 3013}},
+        {"restore, bad target directory",
+         "RESTORE DATABASE [A] FROM DISK = N'" + bak + "' WITH REPLACE, MOVE N'Shop_Data' TO N'" +
+             d + "no/such/dir/a.mdf', MOVE N'Shop_Log' TO N'" + d + "A_Log.LDF'",
+         {5105, 3156, 3013}},
+        {"restore, no MOVE and no such original place",
+         "RESTORE DATABASE [Z] FROM DISK = N'" + bak + "'",
+         {5105, 3156, 5105, 3156, 3013}},
+        {"restore, files of another database",
+         "RESTORE DATABASE [B] FROM DISK = N'" + bak + "' WITH REPLACE, MOVE N'Shop_Data' TO N'" +
+             d + "A_Data.MDF', MOVE N'Shop_Log' TO N'" + d + "B_Log.LDF'",
+         {1834, 3156, 3013}},
+        {"restore, other database without REPLACE",
+         "RESTORE DATABASE [B] FROM DISK = N'" + other + "' WITH MOVE N'Other_Data' TO N'" + d +
+             "B_Data.MDF', MOVE N'Other_Log' TO N'" + d + "B_Log.LDF'",
+         {3154, 3013}},
+        {"restore, missing backup",
+         "RESTORE DATABASE [A] FROM DISK = N'" + d + "none.bak' WITH REPLACE",
+         {3201, 3013}},
+        {"attach, existing name", "exec sp_attach_db N'B', N'" + d + "A_Data.MDF'", {1801}},
+        {"attach, missing file",
+         "exec sp_attach_db N'N', N'" + d + "gone.mdf', N'" + d + "A_Log.LDF'",
+         {5105, 1813}},
+        {"attach, not a database file",
+         "exec sp_attach_db N'N', N'" + d + "junk.mdf'",
+         {5172, 1813}},
+        {"syntax", "SELECT name FROM sysobjects", {170}},
+        {"unterminated literal", "RESTORE FILELISTONLY FROM DISK = N'abc", {170}},
+    };
+    for (const Case& k : cases) {
+        const Outcome o = c->exec(k.sql + "\r\n");
+        EXPECT_TRUE(o.failed) << k.name << "\n" << o.dump();
+        EXPECT_EQ(o.numbers(), k.numbers) << k.name << "\n" << o.dump();
+    }
+
+    // Files of two databases, after detaching both, cannot form one.
+    ASSERT_FALSE(c->exec("exec sp_detach_db N'A'").failed);
+    ASSERT_FALSE(c->exec("exec sp_detach_db N'B'").failed);
+    const std::vector<Case> attach_cases = {
+        {"attach, different databases",
+         "exec sp_attach_db N'N', N'" + d + "A_Data.MDF', N'" + d + "B_Log.LDF'",
+         {5173}},
+        {"attach, same file twice",
+         "exec sp_attach_db N'N', N'" + d + "A_Data.MDF', N'" + d + "A_Data.MDF'",
+         {1828, 1813}},
+    };
+    for (const Case& k : attach_cases) {
+        const Outcome o = c->exec(k.sql);
+        EXPECT_TRUE(o.failed) << k.name << "\n" << o.dump();
+        EXPECT_EQ(o.numbers(), k.numbers) << k.name << "\n" << o.dump();
+    }
+    // Nothing half-made: the failed CREATE left no files behind.
+    EXPECT_FALSE(fs::exists(d + "C_Log.LDF"));
+    const Outcome names = c->exec("SELECT name FROM master..sysdatabases");
+    EXPECT_EQ(names.rows.size(), 4u) << names.dump();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!freetds_driver_available()) {
+        std::fprintf(stderr, "the FreeTDS ODBC driver is not registered; skipping\n");
+        return 77;
+    }
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,105 @@
+#include "restore/RequestValidation.h"
+
+#include "platform/FileSystem.h"
+#include "platform/PlatformDefaults.h"
+#include "restore/StatementTexts.h"
+
+namespace restore {
+
+namespace {
+
+bool isBlank(const QString& text) {
+    return trimBlanksAndControls(text).isEmpty();
+}
+
+// The field shows its trimmed text from now on, whichever later check fails.
+QString trimInPlace(ValidationView& view, Field field) {
+    const QString text = trimBlanksAndControls(view.fieldText(field));
+    view.setFieldText(field, text);
+    return text;
+}
+
+std::nullopt_t refuse(ValidationView& view, const QString& notice, NoticeKind kind,
+                      std::optional<Field> focus = std::nullopt) {
+    view.showNotice(notice, kind);
+    if (focus) {
+        view.focusField(*focus);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QString trimBlanksAndControls(const QString& text) {
+    const auto isLow = [](QChar c) { return c.unicode() <= 32; };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isLow(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && isLow(text[end - 1])) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+std::optional<RestoreRequest> validateRequest(ValidationView& view) {
+    if (isBlank(view.fieldText(Field::b1))) {
+        return refuse(view, QStringLiteral("请先输入\"服务器电脑名\""), NoticeKind::Error,
+                      Field::b1);
+    }
+    const AuthMode authMode = view.authMode();
+    if (authMode == AuthMode::SqlLogin && isBlank(view.fieldText(Field::b2))) {
+        return refuse(view, QStringLiteral("请先输入\"数据库用户名\"(默认是:sa)"),
+                      NoticeKind::Error, Field::b2);
+    }
+    if (isBlank(view.fieldText(Field::d2))) {
+        view.showNotice(QStringLiteral("请选择数据库恢复来源文件"), NoticeKind::Information);
+        view.chooseSourceFile();
+        if (isBlank(view.fieldText(Field::d2))) {
+            return std::nullopt;
+        }
+    }
+    view.repaintWindowNow();
+
+    RestoreRequest request;
+    request.sourceKind = view.sourceKind();
+    request.sourcePath = view.fieldText(Field::d2);
+    if (request.sourceKind == SourceKind::DataFiles) {
+        request.logSourcePath = logSourcePath(request.sourcePath);
+        if (!platform::fileExists(request.logSourcePath)) {
+            return refuse(view,
+                          QStringLiteral("在相同目录中，找不到日志文件:") + request.logSourcePath,
+                          NoticeKind::Error);
+        }
+    }
+
+    request.databaseName = trimInPlace(view, Field::e1);
+    if (request.databaseName.isEmpty()) {
+        return refuse(view, QStringLiteral("请输入\"新的数据库名称\""), NoticeKind::Information,
+                      Field::e1);
+    }
+    QString directory = trimInPlace(view, Field::e2);
+    if (directory.isEmpty()) {
+        return refuse(view, QStringLiteral("请输入\"数据库存放目录\""), NoticeKind::Information,
+                      Field::e2);
+    }
+    if (!directory.endsWith(platform::DirectorySeparator)) {
+        directory += platform::DirectorySeparator;
+        view.setFieldText(Field::e2, directory);
+    }
+    platform::createDirectoryLevels(directory);
+    if (!platform::directoryExists(directory)) {
+        return refuse(view, QStringLiteral("您输入的是无效目录"), NoticeKind::Information,
+                      Field::e2);
+    }
+    request.directory = directory;
+
+    request.serverName = view.fieldText(Field::b1);
+    request.authMode = authMode;
+    request.userName = view.fieldText(Field::b2);
+    request.password = view.fieldText(Field::b3);
+    return request;
+}
+
+} // namespace restore

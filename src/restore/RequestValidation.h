@@ -1,0 +1,21 @@
+#pragma once
+
+#include "restore/RestoreRequest.h"
+#include "restore/ValidationView.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace restore {
+
+// Removes leading and trailing characters whose code is 32 or less (blanks and control codes).
+QString trimBlanksAndControls(const QString& text);
+
+// Checks the fields of one start-button press in their fixed order. The first failed check shows
+// its notice, may move the focus, and gives nullopt. The database name and directory are written
+// back normalised, and the directory is created if missing. On success the request is complete
+// except for the logical names, which the run reads from the backup.
+std::optional<RestoreRequest> validateRequest(ValidationView& view);
+
+} // namespace restore

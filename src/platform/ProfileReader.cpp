@@ -1,0 +1,152 @@
+#include "platform/ProfileReader.h"
+
+#include <QByteArrayView>
+#include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+constexpr auto GbkName = "GBK";
+constexpr QByteArrayView Utf8Bom = "\xEF\xBB\xBF";
+
+// Bytes of the character at `i`. A GBK trail byte can look like an ASCII letter or "]", so the
+// bytes must be walked character by character from the start of the text.
+qsizetype characterLength(QByteArrayView text, qsizetype i, bool utf8) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (!utf8) {
+        if (lead < 0x81 || lead > 0xFE || i + 1 >= text.size()) {
+            return 1;
+        }
+        const auto trail = static_cast<unsigned char>(text[i + 1]);
+        return trail >= 0x40 && trail <= 0xFE && trail != 0x7F ? 2 : 1;
+    }
+    const qsizetype expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    qsizetype length = 1;
+    while (length < expected && i + length < text.size() &&
+           (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
+        ++length;
+    }
+    return length;
+}
+
+// Windows folds only the single-byte letters of a name; double-byte characters compare as they are.
+QByteArray foldedName(QByteArrayView name, bool utf8) {
+    QByteArray folded = name.toByteArray();
+    for (qsizetype i = 0; i < folded.size();) {
+        const qsizetype length = characterLength(folded, i, utf8);
+        if (length == 1 && folded[i] >= 'a' && folded[i] <= 'z') {
+            folded[i] = static_cast<char>(folded[i] - 'a' + 'A');
+        }
+        i += length;
+    }
+    return folded;
+}
+
+qsizetype lastSingleByte(QByteArrayView text, char wanted, bool utf8) {
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = characterLength(text, i, utf8);
+        if (length == 1 && text[i] == wanted) {
+            found = i;
+        }
+        i += length;
+    }
+    return found;
+}
+
+QByteArrayView withoutQuotes(QByteArrayView value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.sliced(1, value.size() - 2);
+    }
+    return value;
+}
+
+// The first MaxValueBytes bytes, without a character the limit splits.
+QByteArrayView cutValue(QByteArrayView value, bool utf8) {
+    qsizetype end = 0;
+    while (end < value.size()) {
+        const qsizetype length = characterLength(value, end, utf8);
+        if (end + length > ProfileReader::MaxValueBytes) {
+            break;
+        }
+        end += length;
+    }
+    return value.first(end);
+}
+
+} // namespace
+
+ProfileReader ProfileReader::fromFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return fromBytes({});
+    }
+    QByteArray content = file.read(MaxFileBytes);
+    if (!file.atEnd()) {
+        content.truncate(content.lastIndexOf('\n') + 1);
+    }
+    return fromBytes(content);
+}
+
+ProfileReader ProfileReader::fromBytes(const QByteArray& content) {
+    ProfileReader reader;
+    reader.utf8_ = content.startsWith(Utf8Bom);
+    const QByteArray body = reader.utf8_ ? content.sliced(Utf8Bom.size()) : content;
+    Section* current = nullptr;
+    for (const QByteArray& rawLine : body.split('\n')) {
+        const QByteArrayView line = QByteArrayView(rawLine).trimmed();
+        if (line.isEmpty() || line.front() == ';') {
+            continue;
+        }
+        if (line.front() == '[') {
+            const qsizetype close = lastSingleByte(line, ']', reader.utf8_);
+            if (close > 0) {
+                const QByteArrayView name = line.sliced(1, close - 1).trimmed();
+                current =
+                    &reader.sections_.emplace_back(Section{foldedName(name, reader.utf8_), {}});
+                continue;
+            }
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (current == nullptr || equals < 0) {
+            continue;
+        }
+        current->entries.push_back(
+            Entry{foldedName(line.first(equals).trimmed(), reader.utf8_),
+                  withoutQuotes(line.sliced(equals + 1).trimmed()).toByteArray()});
+    }
+    return reader;
+}
+
+QString ProfileReader::value(QStringView section, QStringView key, const QString& fallback) const {
+    const auto encoded = [this](QStringView name) {
+        if (utf8_) {
+            return foldedName(name.toUtf8(), true);
+        }
+        QStringEncoder encoder(GbkName);
+        return foldedName(QByteArray(encoder(name)), false);
+    };
+    // Only the first section of a name is searched, even when a later one holds the key.
+    const auto sectionIt = std::ranges::find(sections_, encoded(section), &Section::name);
+    if (sectionIt == sections_.end()) {
+        return fallback;
+    }
+    const auto entryIt = std::ranges::find(sectionIt->entries, encoded(key), &Entry::key);
+    if (entryIt == sectionIt->entries.end()) {
+        return fallback;
+    }
+    const QByteArrayView cut = cutValue(entryIt->value, utf8_);
+    if (utf8_) {
+        return QString::fromUtf8(cut);
+    }
+    QStringDecoder decoder(GbkName);
+    return decoder(cut);
+}
+
+} // namespace platform

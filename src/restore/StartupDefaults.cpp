@@ -1,0 +1,48 @@
+#include "restore/StartupDefaults.h"
+
+#include "platform/PlatformDefaults.h"
+#include "platform/ProfileReader.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace restore {
+
+namespace {
+
+const auto FileName = QStringLiteral(u"\u521D\u59CB\u9ED8\u8BA4\u503C.ini"); // 初始默认值.ini
+const auto SectionName = QStringLiteral(u"\u521D\u59CB\u9ED8\u8BA4\u503C");  // 初始默认值
+const auto SourcePathKey = QStringLiteral(u"\u6062\u590D\u6765\u6E90\u6587\u4EF6"); // 恢复来源文件
+
+} // namespace
+
+StartupDefaults loadStartupDefaults(const QString& executableDir, const DefaultsCaptions& captions,
+                                    const QDateTime& now) {
+    const QString path = QDir(executableDir).filePath(FileName);
+    if (!QFileInfo(path).isFile()) {
+        return {QStringLiteral("NEW_DB") + QLocale::c().toString(now, u"_yyMMdd_HH_mm_ss"), {}};
+    }
+    const auto file = platform::ProfileReader::fromFile(path);
+    const auto read = [&](const QString& key, const QString& fallback) {
+        return file.value(SectionName, key, fallback);
+    };
+    PresetFields preset;
+    preset.serverName = read(captions.serverLabel, QStringLiteral("(local)"));
+    preset.authMode =
+        read(captions.authLabel, captions.integratedCaption) == captions.integratedCaption
+            ? AuthMode::Integrated
+            : AuthMode::SqlLogin;
+    preset.userName = read(captions.userLabel, QStringLiteral("sa"));
+    preset.password = read(captions.passwordLabel, {});
+    preset.sourceKind = read(captions.sourceLabel, captions.backupCaption) == captions.backupCaption
+                            ? SourceKind::Backup
+                            : SourceKind::DataFiles;
+    preset.sourcePath = read(SourcePathKey, {});
+    const QString databaseName = read(captions.databaseLabel, {});
+    // Without the key the field keeps its initial text, so the file still leads to a restore.
+    preset.directory = read(captions.directoryLabel, platform::defaultDatabaseDirectory());
+    return {databaseName, preset};
+}
+
+} // namespace restore

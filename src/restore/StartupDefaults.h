@@ -1,0 +1,48 @@
+#pragma once
+
+#include "restore/RestoreRequest.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+namespace restore {
+
+// The window's captions at start-up: the labels name the keys of the defaults file, and the
+// captions of c1 and c3 are what the authentication and source values are compared with.
+struct DefaultsCaptions {
+    QString serverLabel;       // a1
+    QString userLabel;         // a2
+    QString passwordLabel;     // a3
+    QString authLabel;         // a5
+    QString sourceLabel;       // a6
+    QString databaseLabel;     // a7
+    QString directoryLabel;    // a8
+    QString integratedCaption; // c1
+    QString backupCaption;     // c3
+};
+
+// The fields other than e1 that a defaults file presets.
+struct PresetFields {
+    QString serverName; // b1
+    AuthMode authMode = AuthMode::Integrated;
+    QString userName; // b2
+    QString password; // b3
+    SourceKind sourceKind = SourceKind::Backup;
+    QString sourcePath; // d2
+    QString directory;  // e2
+};
+
+struct StartupDefaults {
+    QString databaseName; // e1: from the file, or generated when there is none
+    std::optional<PresetFields>
+        preset; // absent without a file: the fields keep their design values
+};
+
+// Reads the defaults file in `executableDir` without writing it or reporting anything about it.
+// `now` is the current local time, used only when there is no file.
+StartupDefaults loadStartupDefaults(const QString& executableDir, const DefaultsCaptions& captions,
+                                    const QDateTime& now);
+
+} // namespace restore

@@ -74,20 +74,20 @@ void run_create(const sql::CreateDatabase& s, Context& c) {
         c.r.done(done::kError);
         return;
     }
-    std::vector<std::pair<char, sql::FileSpec>> files;
-    for (const sql::FileSpec& f : s.data)
+    std::vector<std::pair<char, sql::FileDef>> files;
+    for (const sql::FileDef& f : s.data)
         files.emplace_back('D', f);
     if (files.empty()) {
         const fs::path dir = fs::path(c.catalogue.root()) / "data";
         fs::create_directories(dir);
-        files.emplace_back('D', sql::FileSpec{s.name, (dir / (s.name + ".mdf")).string(), 1});
+        files.emplace_back('D', sql::FileDef{s.name, (dir / (s.name + ".mdf")).string(), 1});
     }
-    for (const sql::FileSpec& f : s.log)
+    for (const sql::FileDef& f : s.log)
         files.emplace_back('L', f);
     if (s.log.empty()) {
         const fs::path dir = fs::path(files.front().second.path).parent_path();
         files.emplace_back(
-            'L', sql::FileSpec{s.name + "_log", (dir / (s.name + "_log.LDF")).string(), 1});
+            'L', sql::FileDef{s.name + "_log", (dir / (s.name + "_log.LDF")).string(), 1});
     }
 
     auto fail = [&](std::int32_t number, const std::string& text) {
@@ -96,7 +96,7 @@ void run_create(const sql::CreateDatabase& s, Context& c) {
         c.r.done(done::kError);
     };
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const sql::FileSpec& f = files[i].second;
+        const sql::FileDef& f = files[i].second;
         for (std::size_t k = 0; k < i; ++k)
             if (same_name(files[k].second.logical, f.logical)) {
                 c.r.error(1828, msg::file_name_in_use(f.logical));

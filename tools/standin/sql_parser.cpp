@@ -85,7 +85,7 @@ private:
     Statement select();
     Statement restore();
     Statement create();
-    FileSpec file_spec();
+    FileDef file_def();
     Statement backup();
     Statement exec();
     Statement drop();
@@ -211,8 +211,8 @@ Statement Parser::restore() {
     return r;
 }
 
-FileSpec Parser::file_spec() {
-    FileSpec f;
+FileDef Parser::file_def() {
+    FileDef f;
     bool have_name = false;
     bool have_file = false;
     expect_punct('(');
@@ -259,12 +259,12 @@ Statement Parser::create() {
     if (accept("ON")) {
         accept("PRIMARY");
         do
-            c.data.push_back(file_spec());
+            c.data.push_back(file_def());
         while (accept_punct(','));
         if (accept("LOG")) {
             expect("ON");
             do
-                c.log.push_back(file_spec());
+                c.log.push_back(file_def());
             while (accept_punct(','));
         }
     }

@@ -19,7 +19,7 @@ struct FileList {
     std::string disk;
 };
 
-struct FileSpec {
+struct FileDef {
     std::string logical;
     std::string path;
     std::uint64_t size_mb = 1;
@@ -27,8 +27,8 @@ struct FileSpec {
 
 struct CreateDatabase {
     std::string name;
-    std::vector<FileSpec> data;
-    std::vector<FileSpec> log;
+    std::vector<FileDef> data;
+    std::vector<FileDef> log;
 };
 
 struct Move {

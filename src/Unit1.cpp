@@ -1,0 +1,171 @@
+#include "Unit1.h"
+#include "ui_Unit1.h"
+
+#include "platform/PlatformDefaults.h"
+#include "ui/ClickWatcher.h"
+#include "ui/PromotionLinks.h"
+#include "ui/WindowFonts.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace {
+
+const QString BackupFilter = QStringLiteral("数据库备份文件(*.bak)|*.bak|所有文件(*.*)|*.*");
+const QString DataFileFilter = QStringLiteral("原始数据文件(*.mdf)|*.mdf|所有文件(*.*)|*.*");
+const QString ProductLinkFailedNotice =
+    QStringLiteral("由于您IE执行出错,无法直接链接到Orvik网站,该网址已复制到您的剪切板中!");
+
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+TForm1::TForm1(ui::WindowSeams seams, QWidget* parent)
+    : QWidget(parent), form(std::make_unique<Ui::TForm1>()), seams_(std::move(seams)),
+      od1(seams_.chooseFile) {
+    form->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    form->e2->setText(platform::defaultDatabaseDirectory());
+    form->Label4->setText(form->Label4->text() + ui::HomePageAddress);
+    applyLook();
+    connectHandlers();
+    form->b1->setFocus();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::applyLook() {
+    setFont(ui::windowFont());
+    // The strips take the shadow colour as their own window colour: as a background role it would
+    // turn the text of their labels and radio buttons light.
+    for (QWidget* strip : std::initializer_list<QWidget*>{form->Panel4, form->Panel5}) {
+        setColour(strip, QPalette::Window, palette().color(QPalette::Dark));
+        strip->setAutoFillBackground(true);
+    }
+    setColour(form->a5, QPalette::WindowText, Qt::blue);
+    setColour(form->a6, QPalette::WindowText, Qt::blue);
+    for (QWidget* area : std::initializer_list<QWidget*>{form->d2, form->d4}) {
+        setColour(area, QPalette::Base, palette().color(QPalette::Button));
+    }
+
+    setColour(form->Panel3, QPalette::Window, Qt::white);
+    form->Panel3->setAutoFillBackground(true);
+    form->Label3->setFont(ui::promotionFont());
+    setColour(form->Label3, QPalette::WindowText, Qt::red);
+    QFont linkFont = ui::promotionFont();
+    linkFont.setUnderline(true);
+    form->Label4->setFont(linkFont);
+    setColour(form->Label4, QPalette::WindowText, Qt::gray);
+}
+
+void TForm1::connectHandlers() {
+    connect(form->c1, &QRadioButton::clicked, this, &TForm1::c1Click);
+    connect(form->c2, &QRadioButton::clicked, this, &TForm1::c1Click);
+    connect(form->d1, &QPushButton::clicked, this, &TForm1::d1Click);
+    for (QWidget* productLink :
+         std::initializer_list<QWidget*>{form->Image1, form->Panel3, form->Label3}) {
+        connect(new ui::ClickWatcher(productLink), &ui::ClickWatcher::clicked, this,
+                &TForm1::Image1Click);
+    }
+    connect(new ui::ClickWatcher(form->Label4), &ui::ClickWatcher::clicked, this,
+            &TForm1::Label4Click);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        centreOnScreen();
+        FormShow();
+    }
+}
+
+// The frame is known only once the window exists, so centring waits for the first show.
+void TForm1::centreOnScreen() {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen()->geometry().center());
+    move(frame.topLeft());
+}
+
+void TForm1::FormShow() {
+    c1Click();
+}
+
+void TForm1::c1Click() {
+    const bool sqlLogin = form->c2->isChecked();
+    for (QWidget* field : std::initializer_list<QWidget*>{form->a2, form->a3, form->b2, form->b3}) {
+        field->setEnabled(sqlLogin);
+    }
+    const QColor background = palette().color(sqlLogin ? QPalette::Base : QPalette::Button);
+    setColour(form->b2, QPalette::Base, background);
+    setColour(form->b3, QPalette::Base, background);
+}
+
+void TForm1::d1Click() {
+    od1.setFilter(form->c3->isChecked() ? BackupFilter : DataFileFilter);
+    if (od1.execute(this)) {
+        form->d2->setPlainText(od1.fileName());
+    }
+}
+
+void TForm1::Image1Click() {
+    if (seams_.openUrl(QUrl(ui::ProductPageAddress))) {
+        return;
+    }
+    showNotice(ProductLinkFailedNotice, restore::NoticeKind::Information);
+    QGuiApplication::clipboard()->setText(ui::ProductPageAddress);
+}
+
+void TForm1::Label4Click() {
+    seams_.openUrl(QUrl(ui::HomePageAddress));
+}
+
+void TForm1::clearProgressLines() {
+    form->d4->clear();
+}
+
+void TForm1::appendProgressLine(const QString& text) {
+    form->d4->appendPlainText(text);
+}
+
+QString TForm1::lastProgressLine() const {
+    return form->d4->document()->lastBlock().text();
+}
+
+void TForm1::replaceLastProgressLine(const QString& text) {
+    QTextCursor cursor(form->d4->document()->lastBlock());
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+}
+
+int TForm1::progressLineCount() const {
+    return form->d4->document()->isEmpty() ? 0 : form->d4->document()->blockCount();
+}
+
+void TForm1::postProgressHomeKey() {
+    QCoreApplication::postEvent(form->d4,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier));
+}
+
+void TForm1::repaintProgressNow() {
+    form->d4->viewport()->repaint();
+}
+
+void TForm1::setOuterWidth(int pixels) {
+    const int frameWidth = frameGeometry().width() - width();
+    resize(pixels - frameWidth, height());
+}
+
+void TForm1::showNotice(const QString& text, restore::NoticeKind kind) {
+    seams_.showNotice(this, text, kind);
+}

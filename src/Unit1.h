@@ -1,0 +1,51 @@
+#pragma once
+
+#include "restore/RestoreView.h"
+#include "ui/OpenFileDialog.h"
+#include "ui/WindowSeams.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TForm1;
+}
+
+// The one window: every input of a restore on the left, the promotion panel beyond the initial
+// width on the right. It is the run's view of the progress area, the notice and the window width.
+class TForm1 : public QWidget, public restore::RestoreView {
+    Q_OBJECT
+public:
+    explicit TForm1(ui::WindowSeams seams = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void clearProgressLines() override;
+    void appendProgressLine(const QString& text) override;
+    QString lastProgressLine() const override;
+    void replaceLastProgressLine(const QString& text) override;
+    int progressLineCount() const override;
+    void postProgressHomeKey() override;
+    void repaintProgressNow() override;
+    void setOuterWidth(int pixels) override;
+    void showNotice(const QString& text, restore::NoticeKind kind) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void applyLook();
+    void connectHandlers();
+    void centreOnScreen();
+
+    void FormShow();
+    void c1Click();
+    void d1Click();
+    void Image1Click();
+    void Label4Click();
+
+    std::unique_ptr<Ui::TForm1> form;
+    ui::WindowSeams seams_;
+    ui::OpenFileDialog od1;
+    bool shown_ = false;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "restore/Notice.h"
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace ui {
+
+using NoticeShower =
+    std::function<void(QWidget* owner, const QString& text, restore::NoticeKind kind)>;
+
+// The modal notice: owned by owner, caption "注意", OK only, kept on top of other windows. When it
+// closes, the window that was active gets its focus back, so a focus move that follows wins.
+void showNoticeBox(QWidget* owner, const QString& text, restore::NoticeKind kind);
+
+// The run separates its heading from the server's message with bare carriage returns.
+QString noticeDisplayText(const QString& text);
+
+} // namespace ui

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ui/NoticeBox.h"
+#include "ui/OpenFileDialog.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+#include <functional>
+
+namespace ui {
+
+// Everything the window does that waits on the user or reaches outside the program. Tests hand in
+// their own, so no test ever blocks on a modal window or starts a browser.
+struct WindowSeams {
+    NoticeShower showNotice = showNoticeBox;
+    FileChooser chooseFile = runQtFileDialog;
+    // Opens an address with the desktop's default handler; false when that fails.
+    std::function<bool(const QUrl&)> openUrl = QDesktopServices::openUrl;
+};
+
+} // namespace ui

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ui/WindowSeams.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QList>
+#include <QUrl>
+
+#include <deque>
+#include <optional>
+
+// Stands in for the user and the desktop: records every notice and opened address and answers the
+// open-file dialog from a script (an empty answer is a cancel).
+struct FakeDesktop {
+    struct Notice {
+        QWidget* owner;
+        QString text;
+        restore::NoticeKind kind;
+        QString clipboardWhileShown;
+    };
+
+    QList<Notice> notices;
+    QList<ui::FileDialogState> dialogStarts;
+    std::deque<std::optional<ui::FileDialogState>> dialogAnswers;
+    QList<QUrl> openedUrls;
+    bool openUrlSucceeds = true;
+
+    static ui::FileDialogState chosen(const QString& fileName, int filterIndex) {
+        return {{}, filterIndex, fileName};
+    }
+
+    ui::WindowSeams seams() {
+        return {
+            [this](QWidget* owner, const QString& text, restore::NoticeKind kind) {
+                notices.append({owner, text, kind, QGuiApplication::clipboard()->text()});
+            },
+            [this](QWidget*, const ui::FileDialogState& start) {
+                dialogStarts.append(start);
+                std::optional<ui::FileDialogState> answer;
+                if (!dialogAnswers.empty()) {
+                    answer = dialogAnswers.front();
+                    dialogAnswers.pop_front();
+                }
+                return answer;
+            },
+            [this](const QUrl& url) {
+                openedUrls.append(url);
+                return openUrlSucceeds;
+            },
+        };
+    }
+};

@@ -33,6 +33,12 @@ inline std::string quote_name(const std::string& s) {
 
 class OdbcTest : public ::testing::Test {
 protected:
+    // A sanitizer report or an unclean stop shows up as a non-zero exit.
+    void TearDown() override {
+        if (server_) {
+            EXPECT_EQ(server_->stop(), 0) << server_->stderr_text();
+        }
+    }
     void start(std::vector<std::string> extra = {}) {
         extra.insert(extra.end(), {"--login", "sa:secret"});
         server_ = std::make_unique<Standin>(dir_.path() + "/root", extra);

@@ -104,12 +104,12 @@ Standin::~Standin() {
 }
 
 int Standin::stop() {
-    if (pid_ <= 0)
-        return -1;
-    ::kill(pid_, SIGTERM);
-    const int st = wait_status(pid_);
-    pid_ = -1;
-    return st;
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        status_ = wait_status(pid_);
+        pid_ = -1;
+    }
+    return status_;
 }
 
 std::string Standin::stderr_text() const {

@@ -31,12 +31,13 @@ public:
     Standin& operator=(const Standin&) = delete;
 
     int port() const { return port_; }
-    // Stops it and returns the exit status (-1 if it did not exit normally).
+    // Stops it (once) and returns the exit status (-1 if it did not exit normally).
     int stop();
     std::string stderr_text() const;
 
 private:
     int pid_ = -1;
+    int status_ = -1;
     int port_ = 0;
     std::string err_path_;
 };

@@ -20,6 +20,8 @@ protected:
                                             std::vector<std::string>{"--login", "sa:secret"});
     }
 
+    void TearDown() override { EXPECT_EQ(server_->stop(), 0) << server_->stderr_text(); }
+
     RunResult tsql(const std::string& script, const std::string& password = "secret",
                    const std::string& tds_version = "") {
         std::vector<std::string> env = {"FREETDSCONF=" + conf_, "HOME=" + dir_.path()};

@@ -34,7 +34,7 @@ std::optional<std::uint64_t> parse_size(std::string_view s) {
 
 namespace {
 
-std::optional<BackupEntry> parse_file(std::string_view arg, const std::string& db) {
+std::optional<BackupEntry> parse_file(std::string_view arg) {
     // T:LOGICAL:SIZE[:PHYSICAL]; PHYSICAL may hold colons of its own.
     if (arg.size() < 2 || arg[1] != ':' || (arg[0] != 'D' && arg[0] != 'L' && arg[0] != 'F'))
         return std::nullopt;
@@ -55,7 +55,6 @@ std::optional<BackupEntry> parse_file(std::string_view arg, const std::string& d
     e.physical = c2 == std::string_view::npos
                      ? "C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\" + e.logical + ext
                      : std::string(arg.substr(c2 + 1));
-    (void)db;
     return e;
 }
 
@@ -79,7 +78,7 @@ int make_backup_main(int argc, char** argv) {
         if (a == "--db") {
             h.database = argv[++i];
         } else if (a == "--file") {
-            auto e = parse_file(argv[++i], h.database);
+            auto e = parse_file(argv[++i]);
             if (!e) {
                 std::cerr << "standin: bad --file '" << argv[i] << "'\n";
                 return usage();

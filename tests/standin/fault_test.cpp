@@ -187,8 +187,8 @@ TEST_F(OdbcTest, DropFaultClosesMidRestoreAfterProgress) {
 }
 
 TEST_F(OdbcTest, RateFaultSlowsRestoreWhileOthersAreServedAndCancelStopsIt) {
-    // 640 KiB at 512 KiB/s: about 1.25 s for a whole restore.
-    start({"--fault", "rate:524288"});
+    // 640 KiB at 256 KiB/s: about 2.5 s for a whole restore.
+    start({"--fault", "rate:262144"});
     const std::string bak = make_backup("s.bak", "S", {"D:S_Data:512K", "L:S_Log:128K"});
     const std::string dir = dir_.path() + "/";
     auto c = connect();
@@ -203,7 +203,7 @@ TEST_F(OdbcTest, RateFaultSlowsRestoreWhileOthersAreServedAndCancelStopsIt) {
     EXPECT_EQ(running.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
     const Outcome whole = running.get();
     EXPECT_FALSE(whole.failed) << whole.dump();
-    EXPECT_GE(seconds_since(t), 1.1);
+    EXPECT_GE(seconds_since(t), 2.3);
 
     // Cancel after the first progress message: the restore stops early and
     // the connection stays usable.
@@ -222,7 +222,7 @@ TEST_F(OdbcTest, RateFaultSlowsRestoreWhileOthersAreServedAndCancelStopsIt) {
               std::future_status::ready);
     c->cancel();
     const Outcome o = cancelled.get();
-    EXPECT_LT(seconds_since(t), 1.0) << o.dump();
+    EXPECT_LT(seconds_since(t), 2.0) << o.dump();
     EXPECT_FALSE(o.has(3014)) << o.dump();
     EXPECT_EQ(c->exec("SELECT GETDATE()").rows.size(), 1u);
 }

@@ -32,6 +32,8 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) 
 TForm1::TForm1(ui::WindowSeams seams, QWidget* parent)
     : QWidget(parent), form(std::make_unique<Ui::TForm1>()), seams_(std::move(seams)),
       od1(seams_.chooseFile) {
+    // Set before the controls exist, so they are laid out once and only this font gets loaded.
+    setFont(ui::windowFont());
     form->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -45,7 +47,6 @@ TForm1::TForm1(ui::WindowSeams seams, QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::applyLook() {
-    setFont(ui::windowFont());
     // The strips take the shadow colour as their own window colour: as a background role it would
     // turn the text of their labels and radio buttons light.
     for (QWidget* strip : std::initializer_list<QWidget*>{form->Panel4, form->Panel5}) {

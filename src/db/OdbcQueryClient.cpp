@@ -1,0 +1,194 @@
+#include "db/OdbcQueryClient.h"
+
+#include "db/OdbcApi.h"
+#include "db/OdbcConnectionMapping.h"
+#include "db/OdbcDriverCatalog.h"
+#include "db/OdbcStatementRun.h"
+
+#include <optional>
+#include <utility>
+
+namespace db {
+
+using odbc::check;
+using odbc::Handle;
+using odbc::Outcome;
+using odbc::ResultSet;
+using odbc::StatementRun;
+
+struct OdbcQueryClient::State {
+    OdbcOptions options;
+    QString connectionString;
+    QString statement;
+
+    Handle env;
+    odbc::Connection connection;
+    std::optional<OdbcDriverChoice> driver;
+
+    std::optional<ResultSet> result;
+    std::size_t row = 0;
+
+    const Handle& environment() {
+        if (!env) {
+            env = odbc::allocate(SQL_HANDLE_ENV, Handle());
+            check(env, "SQLSetEnvAttr",
+                  SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
+                                reinterpret_cast<SQLPOINTER>(SQLULEN{SQL_OV_ODBC3}), 0));
+        }
+        return env;
+    }
+
+    const OdbcDriverChoice& chosenDriver() {
+        if (!driver) {
+            const std::vector<InstalledOdbcDriver> installed =
+                odbc::installedOdbcDrivers(environment());
+            if (options.driver.isEmpty()) {
+                driver = chooseOdbcDriver(installed);
+            } else {
+                InstalledOdbcDriver named{options.driver, {}};
+                for (const InstalledOdbcDriver& candidate : installed) {
+                    if (candidate.name.compare(options.driver, Qt::CaseInsensitive) == 0) {
+                        named = candidate;
+                    }
+                }
+                driver = OdbcDriverChoice{options.driver, odbcDriverFamily(named),
+                                          BraceQuoting::DoubledClosingBrace};
+            }
+        }
+        return *driver;
+    }
+
+    QString odbcConnectionString() {
+        OdbcDriverChoice chosen = chosenDriver();
+        // How braces are read matters only for values that hold a '}'.
+        if (chosen.family == OdbcDriverFamily::FreeTds && connectionString.contains(u'}')) {
+            chosen.quoting = odbc::freeTdsBraceQuoting(environment(), chosen.name);
+        }
+        return toOdbcConnectionString(connectionString, chosen);
+    }
+
+    void connect() {
+        if (connection.isConnected()) {
+            return;
+        }
+        QString odbcString = odbcConnectionString();
+        odbc::Connection fresh(odbc::allocate(SQL_HANDLE_DBC, environment()));
+        const Handle& dbc = fresh.handle();
+        check(dbc, "SQLSetConnectAttrW",
+              SQLSetConnectAttrW(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                                 reinterpret_cast<SQLPOINTER>(SQLULEN(options.loginTimeoutSeconds)),
+                                 0));
+        check(dbc, "SQLDriverConnectW",
+              SQLDriverConnectW(dbc.get(), nullptr, odbc::wide(odbcString),
+                                SQLSMALLINT(odbcString.size()), nullptr, 0, nullptr,
+                                SQL_DRIVER_NOPROMPT));
+        fresh.markConnected();
+        connection = std::move(fresh);
+    }
+
+    StatementRun start() {
+        connect();
+        return StatementRun(connection.handle(), statement + QStringLiteral("\r\n"));
+    }
+
+    // Raises the run's first failure; a connection that cannot carry on is dropped, so that the
+    // next statement connects afresh.
+    void finish(StatementRun& run) {
+        if (!run.failed()) {
+            return;
+        }
+        const Outcome failure = run.failure();
+        run.closeStatement();
+        if (run.conversationEnded() || odbc::connectionIsDead(connection.handle())) {
+            connection.reset();
+        }
+        odbc::raise(failure);
+    }
+};
+
+OdbcQueryClient::OdbcQueryClient(OdbcOptions options) : d_(std::make_unique<State>()) {
+    d_->options = std::move(options);
+}
+
+OdbcQueryClient::~OdbcQueryClient() = default;
+
+void OdbcQueryClient::close() {
+    d_->result.reset();
+    d_->row = 0;
+}
+
+void OdbcQueryClient::setConnectionString(const QString& connectionString) {
+    close();
+    if (connectionString != d_->connectionString) {
+        d_->connection.reset();
+        d_->connectionString = connectionString;
+    }
+}
+
+void OdbcQueryClient::setStatement(const QString& statement) {
+    close();
+    d_->statement = statement;
+}
+
+void OdbcQueryClient::open() {
+    close();
+    StatementRun run = d_->start();
+    std::optional<ResultSet> result;
+    while (!run.failed() && run.onResult()) {
+        if (const SQLSMALLINT columns = run.columnCount(); columns > 0) {
+            result = run.readResultSet(columns);
+            break;
+        }
+        run.nextResult();
+    }
+    run.drain();
+    d_->finish(run);
+    if (!result) {
+        throw QueryError(QStringLiteral("qry: CommandText does not return a result set"));
+    }
+    d_->result = std::move(result);
+}
+
+void OdbcQueryClient::first() {
+    d_->row = 0;
+}
+
+void OdbcQueryClient::next() {
+    if (!atEnd()) {
+        ++d_->row;
+    }
+}
+
+bool OdbcQueryClient::atEnd() const {
+    return !d_->result || d_->row >= d_->result->rows.size();
+}
+
+QString OdbcQueryClient::fieldText(const QString& column) const {
+    if (d_->result) {
+        const std::vector<QString>& columns = d_->result->columns;
+        for (std::size_t index = 0; index < columns.size(); ++index) {
+            if (columns[index].compare(column, Qt::CaseInsensitive) != 0) {
+                continue;
+            }
+            if (atEnd()) {
+                throw QueryError(QStringLiteral(
+                    "qry: Either BOF or EOF is True, or the current record has been deleted"));
+            }
+            return d_->result->rows[d_->row][index];
+        }
+    }
+    throw QueryError(QStringLiteral("qry: Field '%1' not found").arg(column));
+}
+
+void OdbcQueryClient::execute() {
+    close();
+    StatementRun run = d_->start();
+    run.drain();
+    d_->finish(run);
+}
+
+bool OdbcQueryClient::isConnected() const {
+    return d_->connection.isConnected();
+}
+
+} // namespace db

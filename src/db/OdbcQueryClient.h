@@ -1,0 +1,50 @@
+#pragma once
+
+#include "db/QueryClient.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace db {
+
+struct OdbcOptions {
+    // An installed ODBC driver by name; empty: Microsoft's SQL Server drivers when installed,
+    // else FreeTDS, as the driver manager lists them.
+    QString driver;
+    int loginTimeoutSeconds = 15;
+};
+
+// The query object `qry` over ODBC 3 wide-character calls. It maps the OLE DB connection string of
+// the run onto a DSN-less ODBC one, connects on the first open or execute and keeps the connection
+// until the connection string changes. Statements have no time limit and are sent as built
+// (escape processing off), followed by CR LF.
+//
+// open reads the whole first result set (the run's are a row or a few) and completes the
+// statement, so the connection is free again at once; execute drains every result and message.
+class OdbcQueryClient final : public QueryClient {
+public:
+    explicit OdbcQueryClient(OdbcOptions options = {});
+    ~OdbcQueryClient() override;
+    OdbcQueryClient(const OdbcQueryClient&) = delete;
+    OdbcQueryClient& operator=(const OdbcQueryClient&) = delete;
+
+    void close() override;
+    void setConnectionString(const QString& connectionString) override;
+    void setStatement(const QString& statement) override;
+    void open() override;
+    void first() override;
+    void next() override;
+    bool atEnd() const override;
+    QString fieldText(const QString& column) const override;
+    void execute() override;
+
+    // True while a connection to the server is held.
+    bool isConnected() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> d_;
+};
+
+} // namespace db

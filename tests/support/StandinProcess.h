@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace quarn_test {
+
+// The SQL Server 2000 stand-in (tools/standin) run for one test: 127.0.0.1, a free port, a fresh
+// root folder and batch log, stopped with SIGTERM when the object goes.
+class StandinProcess {
+public:
+    struct Options {
+        QStringList logins{QStringLiteral("sa:secret")}; // NAME:PASSWORD
+        QStringList faults; // --fault rules, see tools/standin/README.md
+    };
+
+    // The binary: the STANDIN_BIN environment variable, else the one this build made; empty when
+    // there is none (tests then skip).
+    static QString binary();
+
+    StandinProcess();
+    ~StandinProcess();
+    StandinProcess(const StandinProcess&) = delete;
+    StandinProcess& operator=(const StandinProcess&) = delete;
+
+    // Starts it and waits for its "listening on" line; false with errorString() when it fails.
+    bool start(const Options& options);
+    bool start() { return start(Options()); }
+    // SIGTERM; true when it exited with status 0.
+    bool stop();
+    bool isRunning() const;
+    QString errorString() const { return error_; }
+
+    quint16 port() const { return port_; }
+    // "127.0.0.1,PORT", the Data Source of the OLE DB connection strings.
+    QString dataSource() const;
+    // The run's SQL-login connection string (Part 1.1 shape) for this stand-in.
+    QString connectionString(const QString& user = QStringLiteral("sa"),
+                             const QString& password = QStringLiteral("secret"),
+                             const QString& catalog = QStringLiteral("master")) const;
+
+    // Scratch folder for backups and database files; removed with the object.
+    QString scratch() const;
+    QString root() const;
+    QString batchLogPath() const;
+    // Every SQL batch received so far, exactly as sent (UTF-8 decoded).
+    QStringList batches() const;
+    QString stderrText() const;
+    // The catalogue file's text (ROOT/catalogue.txt).
+    QString catalogueText() const;
+
+    // Runs `standin make-backup OUT --db NAME --file TYPE:LOGICAL:SIZE[:PHYSICAL]...`; false with
+    // errorString() on failure.
+    bool makeBackup(const QString& out, const QString& database, const QStringList& files);
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> process_;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+} // namespace quarn_test

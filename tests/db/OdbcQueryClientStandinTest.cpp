@@ -312,10 +312,12 @@ TEST_F(OdbcClientStandin, WrongPasswordShowsTheServersText) {
     EXPECT_FALSE(qry.isConnected());
 }
 
-TEST_F(OdbcClientStandin, HostilePasswordLogsIn) {
-    const QString password = "p;w\"d}{";
-    startStandin({.logins = {"sa:" + password}, .faults = {}});
-    qry.setConnectionString(oledbFor(standin.dataSource(), "sa", password));
+// Braces, semicolon and quote in the password, Chinese in both: the ODBC string must carry them.
+TEST_F(OdbcClientStandin, HostileAndChineseLoginWorks) {
+    const QString user = QStringLiteral("\u7528\u6237 O'B");
+    const QString password = QStringLiteral("p;w\"d}{\u5BC6\u7801}");
+    startStandin({.logins = {user + ":" + password}, .faults = {}});
+    qry.setConnectionString(oledbFor(standin.dataSource(), user, password));
     qry.setStatement("SELECT GETDATE()");
     qry.open();
     EXPECT_FALSE(qry.atEnd());

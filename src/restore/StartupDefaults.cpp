@@ -23,7 +23,11 @@ StartupDefaults loadStartupDefaults(const QString& executableDir, const Defaults
     if (!QFileInfo(path).isFile()) {
         return {QStringLiteral("NEW_DB") + QLocale::c().toString(now, u"_yyMMdd_HH_mm_ss"), {}};
     }
-    const auto file = platform::ProfileReader::fromFile(path);
+    return readDefaultsFile(path, captions);
+}
+
+StartupDefaults readDefaultsFile(const QString& filePath, const DefaultsCaptions& captions) {
+    const auto file = platform::ProfileReader::fromFile(filePath);
     const auto read = [&](const QString& key, const QString& fallback) {
         return file.value(SectionName, key, fallback);
     };

@@ -45,4 +45,7 @@ struct StartupDefaults {
 StartupDefaults loadStartupDefaults(const QString& executableDir, const DefaultsCaptions& captions,
                                     const QDateTime& now);
 
+// Reads the given defaults file as above; every field is preset, from the file or its fallback.
+StartupDefaults readDefaultsFile(const QString& filePath, const DefaultsCaptions& captions);
+
 } // namespace restore

@@ -1,0 +1,94 @@
+#include "cli/CommandLine.h"
+
+#include <QCommandLineParser>
+
+namespace cli {
+
+namespace {
+
+const QString HelpText = QStringLiteral(
+    "用法 Usage: quarn-sql-restore-cli [选项 options]\n"
+    "\n"
+    "把 SQL Server 2000 数据库以新的名称恢复到服务器上：从 .bak 备份文件恢复，或附加 .mdf/.LDF "
+    "数据文件。\n"
+    "Restores a SQL Server 2000 database under a new name, from a .bak backup or by attaching a\n"
+    ".mdf/.LDF pair. Runs the same checks and statements as the window.\n"
+    "\n"
+    "  --server NAME       服务器电脑名 / server (default: (local))\n"
+    "  --windows-auth      Windows 身份认证 / Windows authentication (default)\n"
+    "  --user NAME         数据库用户名 / SQL Server login; the password is read from\n"
+    "                      QUARN_SQL_PASSWORD or asked for without echo\n"
+    "                      密码从环境变量 QUARN_SQL_PASSWORD 读取，或在提示时输入（不回显）\n"
+    "  --backup FILE       BAK 备份文件 / restore from this backup file\n"
+    "  --mdf FILE          MDF 数据文件 / attach this data file and the _Log.LDF beside it\n"
+    "  --name NAME         新的数据库名称 / the new database's name\n"
+    "  --dir DIR           数据库存放目录 / folder for the new database's files\n"
+    "  --defaults FILE     从默认值文件读取未给出的选项 / take unset options from a defaults file\n"
+    "                      (the window's \"初始默认值.ini\" format)\n"
+    "  --script            只连接并读取文件列表，打印将要执行的语句，不做任何修改\n"
+    "                      connect, read the file list and print the statements that would be\n"
+    "                      sent, sending none that change the server\n"
+    "  --help              显示本帮助 / show this help\n"
+    "\n"
+    "退出码 Exit status: 0 成功 success, 1 恢复失败 the restore failed,\n"
+    "                    2 参数或输入无效 unusable arguments or refused input\n");
+
+} // namespace
+
+std::variant<CommandLine, HelpRequested, UsageError>
+parseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption server(QStringLiteral("server"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption windowsAuth(QStringLiteral("windows-auth"));
+    const QCommandLineOption user(QStringLiteral("user"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption backup(QStringLiteral("backup"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption mdf(QStringLiteral("mdf"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption name(QStringLiteral("name"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption dir(QStringLiteral("dir"), {}, QStringLiteral("DIR"));
+    const QCommandLineOption defaults(QStringLiteral("defaults"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption script(QStringLiteral("script"));
+    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, help});
+
+    if (!parser.parse(arguments)) {
+        return UsageError{parser.errorText()};
+    }
+    if (parser.isSet(help)) {
+        return HelpRequested{HelpText};
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return UsageError{QStringLiteral("unexpected argument: ") +
+                          parser.positionalArguments().first()};
+    }
+    for (const QCommandLineOption* option :
+         {&server, &user, &backup, &mdf, &name, &dir, &defaults}) {
+        if (parser.values(*option).size() > 1) {
+            return UsageError{QStringLiteral("--") + option->names().first() +
+                              QStringLiteral(" given more than once")};
+        }
+    }
+    if (parser.isSet(windowsAuth) && parser.isSet(user)) {
+        return UsageError{QStringLiteral("--windows-auth and --user exclude each other")};
+    }
+    if (parser.isSet(backup) && parser.isSet(mdf)) {
+        return UsageError{QStringLiteral("--backup and --mdf exclude each other")};
+    }
+
+    const auto valueOf = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
+        return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
+    };
+    CommandLine result;
+    result.server = valueOf(server);
+    result.windowsAuth = parser.isSet(windowsAuth);
+    result.user = valueOf(user);
+    result.backup = valueOf(backup);
+    result.mdf = valueOf(mdf);
+    result.name = valueOf(name);
+    result.dir = valueOf(dir);
+    result.defaultsFile = valueOf(defaults);
+    result.script = parser.isSet(script);
+    return result;
+}
+
+} // namespace cli

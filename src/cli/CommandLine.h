@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+namespace cli {
+
+// The options as given; unset ones are taken from the defaults file, then from the window's
+// initial field texts.
+struct CommandLine {
+    std::optional<QString> server;
+    bool windowsAuth = false;
+    std::optional<QString> user;
+    std::optional<QString> backup;
+    std::optional<QString> mdf;
+    std::optional<QString> name;
+    std::optional<QString> dir;
+    std::optional<QString> defaultsFile;
+    bool script = false;
+};
+
+struct HelpRequested {
+    QString text;
+};
+
+struct UsageError {
+    QString message;
+};
+
+std::variant<CommandLine, HelpRequested, UsageError> parseCommandLine(const QStringList& arguments);
+
+} // namespace cli

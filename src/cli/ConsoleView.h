@@ -1,0 +1,54 @@
+#pragma once
+
+#include "restore/RestoreView.h"
+#include "restore/ValidationView.h"
+
+#include <QMap>
+#include <QTextStream>
+
+namespace cli {
+
+// The window's fields and progress area on a console: fields live in memory, progress lines go
+// to standard output as they happen, notices to standard error. There is no dialog and no focus.
+class ConsoleView : public restore::ValidationView, public restore::RestoreView {
+public:
+    enum class Progress { Shown, Hidden };
+
+    explicit ConsoleView(Progress progress = Progress::Shown);
+    ~ConsoleView();
+
+    restore::AuthMode auth = restore::AuthMode::Integrated;
+    restore::SourceKind source = restore::SourceKind::Backup;
+
+    QString fieldText(restore::Field field) const override;
+    void setFieldText(restore::Field field, const QString& text) override;
+    restore::AuthMode authMode() const override { return auth; }
+    restore::SourceKind sourceKind() const override { return source; }
+    void focusField(restore::Field) override {}
+    void chooseSourceFile() override {}
+    void repaintWindowNow() override {}
+
+    void clearProgressLines() override;
+    void appendProgressLine(const QString& text) override;
+    QString lastProgressLine() const override { return lastLine_; }
+    void replaceLastProgressLine(const QString& text) override;
+    int progressLineCount() const override { return lineCount_; }
+    void postProgressHomeKey() override {}
+    void repaintProgressNow() override {}
+    void setOuterWidth(int) override {}
+
+    void showNotice(const QString& text, restore::NoticeKind kind) override;
+
+private:
+    void endOpenLine();
+
+    Progress progress_;
+    QMap<restore::Field, QString> fields_;
+    QString lastLine_;
+    int lineCount_ = 0;
+    bool lineOpen_ = false;
+    QTextStream out_;
+    QTextStream err_;
+};
+
+} // namespace cli

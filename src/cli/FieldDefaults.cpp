@@ -1,0 +1,98 @@
+#include "cli/FieldDefaults.h"
+
+#include "platform/PasswordPrompt.h"
+#include "platform/PlatformDefaults.h"
+#include "restore/StartupDefaults.h"
+
+#include <QFileInfo>
+
+namespace cli {
+
+namespace {
+
+using restore::Field;
+
+// The window's captions, which name the keys of the defaults file.
+restore::DefaultsCaptions designCaptions() {
+    return {
+        .serverLabel = QStringLiteral("服务器电脑名"),
+        .userLabel = QStringLiteral("数据库用户名"),
+        .passwordLabel = QStringLiteral("数据库--密码"),
+        .authLabel = QStringLiteral("认证方式"),
+        .sourceLabel = QStringLiteral("来源类型"),
+        .databaseLabel = QStringLiteral("新的数据库名称"),
+        .directoryLabel = QStringLiteral("数据库存放目录"),
+        .integratedCaption = QStringLiteral("Window身份认证"),
+        .backupCaption = QStringLiteral("BAK备份文件"),
+    };
+}
+
+} // namespace
+
+std::optional<QString> fillFields(const CommandLine& commandLine, ConsoleView& view) {
+    view.setFieldText(Field::b1, QStringLiteral("(local)"));
+    view.setFieldText(Field::b2, QStringLiteral("sa"));
+    view.setFieldText(Field::e2, platform::defaultDatabaseDirectory());
+
+    bool passwordFromFile = false;
+    if (commandLine.defaultsFile) {
+        const QString& path = *commandLine.defaultsFile;
+        if (!QFileInfo(path).isFile()) {
+            return QStringLiteral("找不到默认值文件 / no defaults file at: ") + path;
+        }
+        const restore::StartupDefaults defaults = restore::readDefaultsFile(path, designCaptions());
+        const restore::PresetFields& preset = *defaults.preset;
+        view.setFieldText(Field::b1, preset.serverName);
+        view.auth = preset.authMode;
+        view.setFieldText(Field::b2, preset.userName);
+        view.setFieldText(Field::b3, preset.password);
+        view.source = preset.sourceKind;
+        view.setFieldText(Field::d2, preset.sourcePath);
+        view.setFieldText(Field::e1, defaults.databaseName);
+        view.setFieldText(Field::e2, preset.directory);
+        passwordFromFile = true;
+    }
+
+    if (commandLine.server) {
+        view.setFieldText(Field::b1, *commandLine.server);
+    }
+    if (commandLine.windowsAuth) {
+        view.auth = restore::AuthMode::Integrated;
+    }
+    if (commandLine.user) {
+        view.auth = restore::AuthMode::SqlLogin;
+        view.setFieldText(Field::b2, *commandLine.user);
+        passwordFromFile = false;
+    }
+    if (commandLine.backup) {
+        view.source = restore::SourceKind::Backup;
+        view.setFieldText(Field::d2, *commandLine.backup);
+    }
+    if (commandLine.mdf) {
+        view.source = restore::SourceKind::DataFiles;
+        view.setFieldText(Field::d2, *commandLine.mdf);
+    }
+    if (commandLine.name) {
+        view.setFieldText(Field::e1, *commandLine.name);
+    }
+    if (commandLine.dir) {
+        view.setFieldText(Field::e2, *commandLine.dir);
+    }
+
+    if (view.auth != restore::AuthMode::SqlLogin) {
+        return std::nullopt;
+    }
+    // The password never travels as an option value, which other users of the machine can see.
+    if (qEnvironmentVariableIsSet("QUARN_SQL_PASSWORD")) {
+        view.setFieldText(Field::b3, qEnvironmentVariable("QUARN_SQL_PASSWORD"));
+    } else if (!passwordFromFile) {
+        const auto password = platform::promptPassword(QStringLiteral("数据库--密码 / password: "));
+        if (!password) {
+            return QStringLiteral("没有输入密码 / no password was given");
+        }
+        view.setFieldText(Field::b3, *password);
+    }
+    return std::nullopt;
+}
+
+} // namespace cli

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "cli/CommandLine.h"
+#include "cli/ConsoleView.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace cli {
+
+// Fills the fields as the window would hold them: its initial texts, then the defaults file, then
+// the options given. Asks for the password when a login needs one. Gives the reason when the
+// fields cannot be filled.
+std::optional<QString> fillFields(const CommandLine& commandLine, ConsoleView& view);
+
+} // namespace cli

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace platform {
+
+// Asks for a password on the terminal without echoing it. Gives nullopt when standard input is
+// closed before a line was read.
+std::optional<QString> promptPassword(const QString& prompt);
+
+} // namespace platform

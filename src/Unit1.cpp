@@ -2,6 +2,8 @@
 #include "ui_Unit1.h"
 
 #include "platform/PlatformDefaults.h"
+#include "restore/RestoreRun.h"
+#include "restore/StatementTexts.h"
 #include "ui/ClickWatcher.h"
 #include "ui/PromotionLinks.h"
 #include "ui/WindowFonts.h"
@@ -55,8 +57,10 @@ void TForm1::applyLook() {
     }
     setColour(form->a5, QPalette::WindowText, Qt::blue);
     setColour(form->a6, QPalette::WindowText, Qt::blue);
-    for (QWidget* area : std::initializer_list<QWidget*>{form->d2, form->d4}) {
+    // A memo-like narrow inner margin leaves the lines of text the most room.
+    for (QPlainTextEdit* area : {form->d2, form->d4}) {
         setColour(area, QPalette::Base, palette().color(QPalette::Button));
+        area->document()->setDocumentMargin(1);
     }
 
     setColour(form->Panel3, QPalette::Window, Qt::white);
@@ -73,6 +77,7 @@ void TForm1::connectHandlers() {
     connect(form->c1, &QRadioButton::clicked, this, &TForm1::c1Click);
     connect(form->c2, &QRadioButton::clicked, this, &TForm1::c1Click);
     connect(form->d1, &QPushButton::clicked, this, &TForm1::d1Click);
+    connect(form->d3, &QPushButton::clicked, this, &TForm1::d3Click);
     for (QWidget* productLink :
          std::initializer_list<QWidget*>{form->Image1, form->Panel3, form->Label3}) {
         connect(new ui::ClickWatcher(productLink), &ui::ClickWatcher::clicked, this,
@@ -117,6 +122,29 @@ void TForm1::d1Click() {
     if (od1.execute(this)) {
         form->d2->setPlainText(od1.fileName());
     }
+}
+
+void TForm1::d3Click() {
+    restore::RestoreRequest request = requestFromFields();
+    restore::RestoreRun(qry, *this).run(request);
+}
+
+restore::RestoreRequest TForm1::requestFromFields() const {
+    restore::RestoreRequest request;
+    request.serverName = form->b1->currentText();
+    request.authMode =
+        form->c2->isChecked() ? restore::AuthMode::SqlLogin : restore::AuthMode::Integrated;
+    request.userName = form->b2->text();
+    request.password = form->b3->text();
+    request.sourceKind =
+        form->c4->isChecked() ? restore::SourceKind::DataFiles : restore::SourceKind::Backup;
+    request.sourcePath = form->d2->toPlainText();
+    request.databaseName = form->e1->text();
+    request.directory = form->e2->text();
+    if (request.sourceKind == restore::SourceKind::DataFiles) {
+        request.logSourcePath = restore::logSourcePath(request.sourcePath);
+    }
+    return request;
 }
 
 void TForm1::Image1Click() {

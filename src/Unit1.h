@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/OdbcQueryClient.h"
+#include "restore/RestoreRequest.h"
 #include "restore/RestoreView.h"
 #include "ui/OpenFileDialog.h"
 #include "ui/WindowSeams.h"
@@ -34,6 +36,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    restore::RestoreRequest requestFromFields() const;
     void applyLook();
     void connectHandlers();
     void centreOnScreen();
@@ -41,11 +44,13 @@ private:
     void FormShow();
     void c1Click();
     void d1Click();
+    void d3Click();
     void Image1Click();
     void Label4Click();
 
     std::unique_ptr<Ui::TForm1> form;
     ui::WindowSeams seams_;
     ui::OpenFileDialog od1;
+    db::OdbcQueryClient qry;
     bool shown_ = false;
 };

@@ -49,6 +49,7 @@ private slots:
     void controls();
     void windowProperties();
     void fieldBehaviour();
+    void enterAndEscapeDoNothing();
     void focusAndTabOrder_data();
     void focusAndTabOrder();
     void authenticationToggle_data();
@@ -179,6 +180,17 @@ void MainWindowTest::fieldBehaviour() {
                      area->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff,
                  name);
     }
+}
+
+void MainWindowTest::enterAndEscapeDoNothing() {
+    auto* e1 = find<QLineEdit>("e1");
+    e1->setFocus();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(e1, key);
+    }
+    QVERIFY2(desktop.notices.isEmpty(), qPrintable(desktop.notices.value(0).text));
+    QCOMPARE(find<QPlainTextEdit>("d4")->toPlainText(), ProgressHeading);
+    QVERIFY(form->isVisible());
 }
 
 void MainWindowTest::focusAndTabOrder_data() {

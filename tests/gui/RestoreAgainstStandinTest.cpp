@@ -1,0 +1,151 @@
+// The start button runs a real restore through ODBC and FreeTDS against the SQL Server 2000
+// stand-in, writing into the window's own progress area.
+
+#include "BackupRestoreInputs.h"
+#include "FakeDesktop.h"
+#include "WindowControls.h"
+
+#include "StandinProcess.h"
+#include "Unit1.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QtTest>
+
+#include <cstdio>
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// 尝试连接到MSSQL数据库... ...
+const QString ConnectLine = u"\u5c1d\u8bd5\u8fde\u63a5\u5230MSSQL\u6570\u636e\u5e93... ..."_s;
+const QString CreateLine =
+    u"\u6b63\u5728\u521b\u5efa\u65b0\u7684\u6570\u636e\u5e93..."_s; // 正在创建新的数据库...
+const QString RestoreLine = u"\u6b63\u5728\u6062\u590d\u6570\u636e\u5e93..."_s; // 正在恢复数据库...
+const QString OkMark = u" OK\uff01"_s;                                          //  OK！
+// 恭喜您，数据库已成功恢复了！！！
+const QString SuccessNotice =
+    u"\u606d\u559c\u60a8\uff0c\u6570\u636e\u5e93\u5df2\u6210\u529f\u6062\u590d\u4e86\uff01\uff01\uff01"_s;
+// 恢复过程出错,具体错误信息是: and two carriage returns
+const QString FailureHeading =
+    u"\u6062\u590d\u8fc7\u7a0b\u51fa\u9519,\u5177\u4f53\u9519\u8bef\u4fe1\u606f\u662f:\r\r"_s;
+
+QString describe(const QList<FakeDesktop::Notice>& notices) {
+    QStringList texts;
+    for (const FakeDesktop::Notice& notice : notices) {
+        texts << notice.text;
+    }
+    return texts.join(u" | ");
+}
+
+} // namespace
+
+class RestoreAgainstStandinTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void successfulRestore();
+    void wrongPassword_data();
+    void wrongPassword();
+
+private:
+    BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
+    void pressStart() { QTest::mouseClick(control<QWidget>(*form, "d3"), Qt::LeftButton); }
+    QString progress() const { return control<QPlainTextEdit>(*form, "d4")->toPlainText(); }
+
+    quarn_test::StandinProcess standin;
+    QString backupPath;
+    FakeDesktop desktop;
+    std::unique_ptr<TForm1> form;
+};
+
+void RestoreAgainstStandinTest::initTestCase() {
+    QVERIFY2(standin.start(), qPrintable(standin.errorString()));
+    backupPath = QDir(standin.scratch()).filePath(u"Shop.bak"_s);
+    QVERIFY2(standin.makeBackup(backupPath, u"Shop"_s, {u"D:Shop_Data:2M"_s, u"L:Shop_Log:1M"_s}),
+             qPrintable(standin.errorString()));
+}
+
+void RestoreAgainstStandinTest::init() {
+    desktop = {};
+    form = std::make_unique<TForm1>(desktop.seams());
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+}
+
+void RestoreAgainstStandinTest::cleanup() {
+    form.reset();
+}
+
+BackupRestoreInputs RestoreAgainstStandinTest::inputs(const QString& databaseName,
+                                                      const QString& password) const {
+    return {standin.dataSource(), u"sa"_s,      password,
+            backupPath,           databaseName, standin.scratch() + u'/'};
+}
+
+void RestoreAgainstStandinTest::successfulRestore() {
+    enterBackupRestore(*form, desktop, inputs(u"NewShop"_s, u"secret"_s));
+    pressStart();
+
+    QCOMPARE(desktop.notices.size(), 1);
+    QCOMPARE(desktop.notices[0].text, SuccessNotice);
+    QVERIFY(desktop.notices[0].kind == restore::NoticeKind::Information);
+    QCOMPARE(
+        progress(),
+        QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark}).join(u'\n'));
+    QCOMPARE(form->frameGeometry().width(), 634);
+    for (const QString& file : {u"NewShop_Data.MDF"_s, u"NewShop_Log.LDF"_s}) {
+        QVERIFY2(QFileInfo(QDir(standin.scratch()).filePath(file)).isFile(),
+                 qPrintable(
+                     u"%1 was not restored; stand-in said: %2"_s.arg(file, standin.stderrText())));
+    }
+}
+
+void RestoreAgainstStandinTest::wrongPassword_data() {
+    QTest::addColumn<bool>("succeededBefore");
+    QTest::newRow("first press") << false;
+    QTest::newRow("after a success") << true;
+}
+
+void RestoreAgainstStandinTest::wrongPassword() {
+    QFETCH(bool, succeededBefore);
+    const int initialOuterWidth = form->frameGeometry().width();
+    if (succeededBefore) {
+        enterBackupRestore(*form, desktop, inputs(u"Earlier"_s, u"secret"_s));
+        pressStart();
+        QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
+                 qPrintable(describe(desktop.notices)));
+        desktop.notices.clear();
+    }
+    control<QLineEdit>(*form, "b3")->setText(u"wrong"_s);
+    control<QLineEdit>(*form, "e1")->setText(u"Refused"_s);
+    pressStart();
+
+    QCOMPARE(desktop.notices.size(), 1);
+    const FakeDesktop::Notice& notice = desktop.notices[0];
+    QVERIFY(notice.kind == restore::NoticeKind::Error);
+    // The client's own words follow the heading; their wording is the client's business.
+    QVERIFY2(notice.text.startsWith(FailureHeading) && notice.text.size() > FailureHeading.size(),
+             qPrintable(notice.text));
+    QCOMPARE(progress(), ConnectLine);
+    QCOMPARE(form->frameGeometry().width(), succeededBefore ? 634 : initialOuterWidth);
+}
+
+// Exits 77, which CTest counts as skipped, when this build has no stand-in.
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (quarn_test::StandinProcess::binary().isEmpty()) {
+        std::puts("skipped: this build has no SQL Server stand-in");
+        return 77;
+    }
+    RestoreAgainstStandinTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "RestoreAgainstStandinTest.moc"

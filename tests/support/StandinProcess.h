@@ -38,7 +38,7 @@ public:
     quint16 port() const { return port_; }
     // "127.0.0.1,PORT", the Data Source of the OLE DB connection strings.
     QString dataSource() const;
-    // The run's SQL-login connection string (Part 1.1 shape) for this stand-in.
+    // The SQL-login connection string the run builds, pointed at this stand-in.
     QString connectionString(const QString& user = QStringLiteral("sa"),
                              const QString& password = QStringLiteral("secret"),
                              const QString& catalog = QStringLiteral("master")) const;

@@ -1,7 +1,5 @@
-#include "FakeDesktop.h"
-#include "WindowControls.h"
+#include "WindowFixture.h"
 
-#include "Unit1.h"
 #include "platform/PlatformDefaults.h"
 
 #include <QFontDatabase>
@@ -10,8 +8,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QtTest>
-
-#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -38,7 +34,7 @@ protected:
 
 } // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, private WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -65,22 +61,14 @@ private slots:
     void noticeIsOwnedByWindow();
 
 private:
-    template <typename T> T* find(const char* name) { return control<T>(*form, name); }
-    void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
-
-    FakeDesktop desktop;
-    std::unique_ptr<TForm1> form;
 };
 
 void MainWindowTest::init() {
-    desktop = {};
-    form = std::make_unique<TForm1>(desktop.seams());
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QVERIFY(openWindow());
 }
 
 void MainWindowTest::cleanup() {
-    form.reset();
+    closeWindow();
 }
 
 void MainWindowTest::controls_data() {

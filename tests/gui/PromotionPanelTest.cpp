@@ -1,7 +1,5 @@
-#include "FakeDesktop.h"
-#include "WindowControls.h"
+#include "WindowFixture.h"
 
-#include "Unit1.h"
 #include "restore/RestoreRun.h"
 #include "ui/PromotionLinks.h"
 
@@ -9,11 +7,9 @@
 #include <QFontInfo>
 #include <QtTest>
 
-#include <memory>
-
 using namespace Qt::Literals::StringLiterals;
 
-class PromotionPanelTest : public QObject {
+class PromotionPanelTest : public QObject, private WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -26,23 +22,14 @@ private slots:
     void uncoveredOnlyWhenWidened();
     void links_data();
     void links();
-
-private:
-    template <typename T> T* find(const char* name) { return control<T>(*form, name); }
-
-    FakeDesktop desktop;
-    std::unique_ptr<TForm1> form;
 };
 
 void PromotionPanelTest::init() {
-    desktop = {};
-    form = std::make_unique<TForm1>(desktop.seams());
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QVERIFY(openWindow());
 }
 
 void PromotionPanelTest::cleanup() {
-    form.reset();
+    closeWindow();
 }
 
 void PromotionPanelTest::controls_data() {

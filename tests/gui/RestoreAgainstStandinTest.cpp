@@ -2,18 +2,15 @@
 // stand-in, writing into the window's own progress area.
 
 #include "BackupRestoreInputs.h"
-#include "FakeDesktop.h"
-#include "WindowControls.h"
+#include "WindowFixture.h"
 
 #include "StandinProcess.h"
-#include "Unit1.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QtTest>
 
 #include <cstdio>
-#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -42,7 +39,7 @@ QString describe(const QList<FakeDesktop::Notice>& notices) {
 
 } // namespace
 
-class RestoreAgainstStandinTest : public QObject {
+class RestoreAgainstStandinTest : public QObject, private WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -56,13 +53,11 @@ private slots:
 
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
-    void pressStart() { QTest::mouseClick(control<QWidget>(*form, "d3"), Qt::LeftButton); }
-    QString progress() const { return control<QPlainTextEdit>(*form, "d4")->toPlainText(); }
+    void pressStart() { click("d3"); }
+    QString progress() { return find<QPlainTextEdit>("d4")->toPlainText(); }
 
     quarn_test::StandinProcess standin;
     QString backupPath;
-    FakeDesktop desktop;
-    std::unique_ptr<TForm1> form;
 };
 
 void RestoreAgainstStandinTest::initTestCase() {
@@ -73,14 +68,11 @@ void RestoreAgainstStandinTest::initTestCase() {
 }
 
 void RestoreAgainstStandinTest::init() {
-    desktop = {};
-    form = std::make_unique<TForm1>(desktop.seams());
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QVERIFY(openWindow());
 }
 
 void RestoreAgainstStandinTest::cleanup() {
-    form.reset();
+    closeWindow();
 }
 
 BackupRestoreInputs RestoreAgainstStandinTest::inputs(const QString& databaseName,
@@ -123,8 +115,8 @@ void RestoreAgainstStandinTest::wrongPassword() {
                  qPrintable(describe(desktop.notices)));
         desktop.notices.clear();
     }
-    control<QLineEdit>(*form, "b3")->setText(u"wrong"_s);
-    control<QLineEdit>(*form, "e1")->setText(u"Refused"_s);
+    find<QLineEdit>("b3")->setText(u"wrong"_s);
+    find<QLineEdit>("e1")->setText(u"Refused"_s);
     pressStart();
 
     QCOMPARE(desktop.notices.size(), 1);

@@ -2,8 +2,9 @@
 #include "ui_Unit1.h"
 
 #include "platform/PlatformDefaults.h"
+#include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
-#include "restore/StatementTexts.h"
+#include "restore/StartupDefaults.h"
 #include "ui/ClickWatcher.h"
 #include "ui/PromotionLinks.h"
 #include "ui/WindowFonts.h"
@@ -104,7 +105,27 @@ void TForm1::centreOnScreen() {
 }
 
 void TForm1::FormShow() {
+    applyStartupDefaults();
     c1Click();
+}
+
+// The labels' current captions name the keys, so renaming a label renames its key.
+void TForm1::applyStartupDefaults() {
+    const restore::StartupDefaults defaults = restore::loadStartupDefaults(
+        seams_.executableDir(),
+        {form->a1->text(), form->a2->text(), form->a3->text(), form->a5->text(), form->a6->text(),
+         form->a7->text(), form->a8->text(), form->c1->text(), form->c3->text()},
+        seams_.now());
+    if (const auto& preset = defaults.preset) {
+        form->b1->setEditText(preset->serverName);
+        (preset->authMode == restore::AuthMode::Integrated ? form->c1 : form->c2)->setChecked(true);
+        form->b2->setText(preset->userName);
+        form->b3->setText(preset->password);
+        (preset->sourceKind == restore::SourceKind::Backup ? form->c3 : form->c4)->setChecked(true);
+        form->d2->setPlainText(preset->sourcePath);
+        form->e2->setText(preset->directory);
+    }
+    form->e1->setText(defaults.databaseName);
 }
 
 void TForm1::c1Click() {
@@ -125,26 +146,70 @@ void TForm1::d1Click() {
 }
 
 void TForm1::d3Click() {
-    restore::RestoreRequest request = requestFromFields();
-    restore::RestoreRun(qry, *this).run(request);
+    if (auto request = restore::validateRequest(*this)) {
+        restore::RestoreRun(qry, *this).run(*request);
+    }
 }
 
-restore::RestoreRequest TForm1::requestFromFields() const {
-    restore::RestoreRequest request;
-    request.serverName = form->b1->currentText();
-    request.authMode =
-        form->c2->isChecked() ? restore::AuthMode::SqlLogin : restore::AuthMode::Integrated;
-    request.userName = form->b2->text();
-    request.password = form->b3->text();
-    request.sourceKind =
-        form->c4->isChecked() ? restore::SourceKind::DataFiles : restore::SourceKind::Backup;
-    request.sourcePath = form->d2->toPlainText();
-    request.databaseName = form->e1->text();
-    request.directory = form->e2->text();
-    if (request.sourceKind == restore::SourceKind::DataFiles) {
-        request.logSourcePath = restore::logSourcePath(request.sourcePath);
+QWidget* TForm1::fieldControl(restore::Field field) const {
+    switch (field) {
+    case restore::Field::b1:
+        return form->b1;
+    case restore::Field::b2:
+        return form->b2;
+    case restore::Field::b3:
+        return form->b3;
+    case restore::Field::d2:
+        return form->d2;
+    case restore::Field::e1:
+        return form->e1;
+    case restore::Field::e2:
+        return form->e2;
     }
-    return request;
+    Q_UNREACHABLE();
+    return nullptr;
+}
+
+QString TForm1::fieldText(restore::Field field) const {
+    const QWidget* control = fieldControl(field);
+    if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
+        return combo->currentText();
+    }
+    if (const auto* area = qobject_cast<const QPlainTextEdit*>(control)) {
+        return area->toPlainText();
+    }
+    return qobject_cast<const QLineEdit*>(control)->text();
+}
+
+void TForm1::setFieldText(restore::Field field, const QString& text) {
+    QWidget* control = fieldControl(field);
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        combo->setEditText(text);
+    } else if (auto* area = qobject_cast<QPlainTextEdit*>(control)) {
+        area->setPlainText(text);
+    } else {
+        qobject_cast<QLineEdit*>(control)->setText(text);
+    }
+}
+
+restore::AuthMode TForm1::authMode() const {
+    return form->c2->isChecked() ? restore::AuthMode::SqlLogin : restore::AuthMode::Integrated;
+}
+
+restore::SourceKind TForm1::sourceKind() const {
+    return form->c4->isChecked() ? restore::SourceKind::DataFiles : restore::SourceKind::Backup;
+}
+
+void TForm1::focusField(restore::Field field) {
+    fieldControl(field)->setFocus();
+}
+
+void TForm1::chooseSourceFile() {
+    d1Click();
+}
+
+void TForm1::repaintWindowNow() {
+    repaint();
 }
 
 void TForm1::Image1Click() {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "db/OdbcQueryClient.h"
-#include "restore/RestoreRequest.h"
 #include "restore/RestoreView.h"
+#include "restore/ValidationView.h"
 #include "ui/OpenFileDialog.h"
 #include "ui/WindowSeams.h"
 
@@ -15,8 +15,9 @@ class TForm1;
 }
 
 // The one window: every input of a restore on the left, the promotion panel beyond the initial
-// width on the right. It is the run's view of the progress area, the notice and the window width.
-class TForm1 : public QWidget, public restore::RestoreView {
+// width on the right. It is the run's view of the progress area, the notice and the window width,
+// and the validation's view of the fields.
+class TForm1 : public QWidget, public restore::RestoreView, public restore::ValidationView {
     Q_OBJECT
 public:
     explicit TForm1(ui::WindowSeams seams = {}, QWidget* parent = nullptr);
@@ -32,11 +33,20 @@ public:
     void setOuterWidth(int pixels) override;
     void showNotice(const QString& text, restore::NoticeKind kind) override;
 
+    QString fieldText(restore::Field field) const override;
+    void setFieldText(restore::Field field, const QString& text) override;
+    restore::AuthMode authMode() const override;
+    restore::SourceKind sourceKind() const override;
+    void focusField(restore::Field field) override;
+    void chooseSourceFile() override;
+    void repaintWindowNow() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    restore::RestoreRequest requestFromFields() const;
+    QWidget* fieldControl(restore::Field field) const;
+    void applyStartupDefaults();
     void applyLook();
     void connectHandlers();
     void centreOnScreen();

@@ -3,6 +3,8 @@
 #include "ui/NoticeBox.h"
 #include "ui/OpenFileDialog.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -17,6 +19,9 @@ struct WindowSeams {
     FileChooser chooseFile = runQtFileDialog;
     // Opens an address with the desktop's default handler; false when that fails.
     std::function<bool(const QUrl&)> openUrl = QDesktopServices::openUrl;
+    // Where the defaults file is looked for, and the clock that names a new database without it.
+    std::function<QString()> executableDir = QCoreApplication::applicationDirPath;
+    std::function<QDateTime()> now = QDateTime::currentDateTime;
 };
 
 } // namespace ui

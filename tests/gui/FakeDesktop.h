@@ -11,7 +11,8 @@
 #include <optional>
 
 // Stands in for the user and the desktop: records every notice and opened address and answers the
-// open-file dialog from a script (an empty answer is a cancel).
+// open-file dialog from a script (an empty answer is a cancel); it also sets where the program
+// lives and what time it is.
 struct FakeDesktop {
     struct Notice {
         QWidget* owner;
@@ -25,6 +26,9 @@ struct FakeDesktop {
     std::deque<std::optional<ui::FileDialogState>> dialogAnswers;
     QList<QUrl> openedUrls;
     bool openUrlSucceeds = true;
+    // The test binary's folder holds no defaults file; tests that want one point elsewhere.
+    QString executableDir = QCoreApplication::applicationDirPath();
+    QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(20, 41, 58));
 
     static ui::FileDialogState chosen(const QString& fileName, int filterIndex) {
         return {{}, filterIndex, fileName};
@@ -48,6 +52,8 @@ struct FakeDesktop {
                 openedUrls.append(url);
                 return openUrlSucceeds;
             },
+            [this] { return executableDir; },
+            [this] { return now; },
         };
     }
 };

@@ -50,6 +50,7 @@ private slots:
     void successfulRestore();
     void wrongPassword_data();
     void wrongPassword();
+    void refusedFieldsSendNothingThenCorrectedFieldsRestore();
 
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
@@ -114,6 +115,8 @@ void RestoreAgainstStandinTest::wrongPassword() {
         QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
                  qPrintable(describe(desktop.notices)));
         desktop.notices.clear();
+    } else {
+        enterBackupRestore(*form, desktop, inputs(u"Refused"_s, u"wrong"_s));
     }
     find<QLineEdit>("b3")->setText(u"wrong"_s);
     find<QLineEdit>("e1")->setText(u"Refused"_s);
@@ -122,11 +125,47 @@ void RestoreAgainstStandinTest::wrongPassword() {
     QCOMPARE(desktop.notices.size(), 1);
     const FakeDesktop::Notice& notice = desktop.notices[0];
     QVERIFY(notice.kind == restore::NoticeKind::Error);
-    // The client's own words follow the heading; their wording is the client's business.
-    QVERIFY2(notice.text.startsWith(FailureHeading) && notice.text.size() > FailureHeading.size(),
+    QVERIFY2(notice.text.startsWith(FailureHeading) &&
+                 notice.text.contains(u"Login failed for user 'sa'"_s),
              qPrintable(notice.text));
     QCOMPARE(progress(), ConnectLine);
     QCOMPARE(form->frameGeometry().width(), succeededBefore ? 634 : initialOuterWidth);
+}
+
+void RestoreAgainstStandinTest::refusedFieldsSendNothingThenCorrectedFieldsRestore() {
+    const qsizetype batchesBefore = standin.batches().size();
+    enterBackupRestore(*form, desktop, inputs(u"  Checked  "_s, u"secret"_s));
+    const struct {
+        const char* field;
+        QString text;
+        QString notice;
+    } refusals[] = {
+        {"b1", u"   "_s, u"\u8bf7\u5148\u8f93\u5165\"\u670d\u52a1\u5668\u7535\u8111\u540d\""_s},
+        {"b2", u"\t"_s,
+         u"\u8bf7\u5148\u8f93\u5165\"\u6570\u636e\u5e93\u7528\u6237\u540d\"(\u9ed8\u8ba4\u662f:sa)"_s},
+        {"e2", u"relative-level"_s, u"\u60a8\u8f93\u5165\u7684\u662f\u65e0\u6548\u76ee\u5f55"_s},
+    };
+    for (const auto& refusal : refusals) {
+        QLineEdit* edit = qobject_cast<QLineEdit*>(find<QWidget>(refusal.field));
+        QComboBox* combo = qobject_cast<QComboBox*>(find<QWidget>(refusal.field));
+        const QString kept = edit ? edit->text() : combo->currentText();
+        edit ? edit->setText(refusal.text) : combo->setEditText(refusal.text);
+        desktop.notices.clear();
+        pressStart();
+        QCOMPARE(desktop.notices.size(), 1);
+        QCOMPARE(desktop.notices[0].text, refusal.notice);
+        QCOMPARE(QApplication::focusWidget(), find<QWidget>(refusal.field));
+        edit ? edit->setText(kept) : combo->setEditText(kept);
+    }
+    QCOMPARE(standin.batches().size(), batchesBefore);
+    // The name was written back trimmed by the refused presses already.
+    QCOMPARE(find<QLineEdit>("e1")->text(), u"Checked"_s);
+
+    desktop.notices.clear();
+    pressStart();
+    QCOMPARE(desktop.notices.size(), 1);
+    QCOMPARE(desktop.notices[0].text, SuccessNotice);
+    QVERIFY(QFileInfo(QDir(standin.scratch()).filePath(u"Checked_Data.MDF"_s)).isFile());
 }
 
 // Exits 77, which CTest counts as skipped, when this build has no stand-in.

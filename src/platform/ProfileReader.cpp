@@ -143,7 +143,9 @@ QString ProfileReader::value(QStringView section, QStringView key, const QString
     }
     const QByteArrayView cut = cutValue(entryIt->value, utf8_);
     if (utf8_) {
-        return QString::fromUtf8(cut);
+        // fromUtf8 would drop a leading U+FEFF of the value as if it were a byte-order mark.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return decoder(cut);
     }
     QStringDecoder decoder(GbkName);
     return decoder(cut);

@@ -125,6 +125,8 @@ TEST(ProfileReader, ReadsUtf8WhenTheFileBeginsWithAByteOrderMark) {
          KeyText, ValueText},
         {"ascii names in another case", Utf8Bom + "[Defaults]\nKey='v'\n", "DEFAULTS", "KEY", "v"},
         {"GBK bytes are not read as GBK", header + KeyGbk + "=v\n", SectionText, KeyText, Fallback},
+        {"value beginning with U+FEFF keeps it", header + "K=" + Utf8Bom + "v\n", SectionText, "K",
+         QChar(0xFEFF) + QString("v")},
     });
 }
 

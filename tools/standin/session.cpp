@@ -29,7 +29,7 @@ std::size_t all_headers_length(const Bytes& p) {
 } // namespace
 
 Session::Session(int fd, int id, ServerState& server)
-    : fd_(fd), id_(id), server_(server), wire_(fd, static_cast<std::uint16_t>(51 + id % 30000)) {}
+    : id_(id), server_(server), wire_(fd, static_cast<std::uint16_t>(51 + id % 30000)) {}
 
 void Session::log(const std::string& what) const {
     std::cerr << "standin: connection " << id_ << ": " << what << std::endl;

@@ -37,7 +37,6 @@ private:
                       const std::string& also_user);
     void log(const std::string& what) const;
 
-    int fd_;
     int id_;
     ServerState& server_;
     Wire wire_;

@@ -12,8 +12,9 @@ bool needsQuotes(const QString& value) {
     if (value.isEmpty()) {
         return false;
     }
+    // Any blank the reader trims from an unquoted value, not only space and tab.
     return value.contains(u';') || value.front() == u'"' || value.front() == u'\'' ||
-           isBlank(value.front()) || isBlank(value.back());
+           value.front().isSpace() || value.back().isSpace();
 }
 
 } // namespace

@@ -51,6 +51,9 @@ TEST(ConnectionStringText, HostileValuesSurviveTheRoundTrip) {
         "x;;y",
         " ",
         QString::fromUtf8("\xE5\xAF\x86\xE7\xA0\x81;1"), // 密码;1
+        // Blanks the reader trims besides space and tab: ideographic space, no-break space, EOLs.
+        QString::fromUtf16(u"\u3000\u5BC6\u00A0"),
+        "\nline\r",
     };
     for (const QString& value : values) {
         RestoreRequest request = backupRequest();

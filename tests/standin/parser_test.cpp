@@ -216,6 +216,11 @@ TEST(Formats, BackupHeaderReadsBackWhatWasWritten) {
     // A size that disagrees with the content makes the media malformed.
     { std::ofstream(path, std::ios::binary | std::ios::app) << "9"; }
     EXPECT_EQ(read_backup_header(path, back), BackupRead::Malformed);
+
+    // Two files of 2^63 bytes: their sum wraps to 0 and must not pass for an empty content.
+    h.files = {{'D', "A", "/a.mdf", "PRIMARY", 1ull << 63}, {'L', "B", "/b.ldf", "", 1ull << 63}};
+    { std::ofstream(path, std::ios::binary | std::ios::trunc) << backup_header_text(h); }
+    EXPECT_EQ(read_backup_header(path, back), BackupRead::Malformed);
     std::remove(path.c_str());
     EXPECT_EQ(read_backup_header(path, back), BackupRead::Missing);
 }

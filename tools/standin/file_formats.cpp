@@ -193,6 +193,9 @@ BackupRead read_backup_header(const std::string& path, BackupHeader& out) {
         e.logical = *l;
         e.physical = *p;
         e.filegroup = *g;
+        // Checked against the file one by one, so that the sum of the sizes cannot wrap.
+        if (e.size > static_cast<std::uint64_t>(st.st_size) - total)
+            return BackupRead::Malformed;
         total += e.size;
         out.files.push_back(std::move(e));
     }

@@ -1,0 +1,1 @@
+BACKUP DATABASE [Shop] TO DISK = N'/tmp/Shop.bak' WITH INIT, STATS = 5, NAME = N'Shop full'

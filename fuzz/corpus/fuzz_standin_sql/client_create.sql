@@ -1,0 +1,1 @@
+CREATE DATABASE [O'Brien]]DB 中文]  ON PRIMARY (NAME = N'Shop_Data', FILENAME = N'/tmp/cap/dbs/O''Brien]DB 中文_Data.MDF' , SIZE = 1, FILEGROWTH = 10%) LOG ON (NAME = N'Shop_Log', FILENAME = N'/tmp/cap/dbs/O''Brien]DB 中文_Log.LDF' , SIZE = 1, FILEGROWTH = 10%)

@@ -1,0 +1,1 @@
+RESTORE FILELISTONLY FROM  DISK = N'/tmp/cap/Shop.bak'

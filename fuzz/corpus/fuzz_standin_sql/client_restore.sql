@@ -1,0 +1,1 @@
+RESTORE DATABASE [O'Brien]]DB 中文] FROM  DISK = N'/tmp/cap/Shop.bak' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,  MOVE N'Shop_Data' TO N'/tmp/cap/dbs/O''Brien]DB 中文_Data.MDF',  MOVE N'Shop_Log' TO N'/tmp/cap/dbs/O''Brien]DB 中文_Log.LDF'

@@ -1,0 +1,2 @@
+/* block
+ comment */ DROP DATABASE [O'Brien]]DB]; -- gone

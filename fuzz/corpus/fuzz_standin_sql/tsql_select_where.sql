@@ -1,0 +1,1 @@
+SELECT name FROM master..sysdatabases WHERE name = N'master'

@@ -1,0 +1,1 @@
+SELECT name FROM master.dbo.sysdatabases WHERE name = N'O''Brien

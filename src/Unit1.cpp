@@ -122,7 +122,7 @@ void TForm1::applyStartupDefaults() {
         form->b2->setText(preset->userName);
         form->b3->setText(preset->password);
         (preset->sourceKind == restore::SourceKind::Backup ? form->c3 : form->c4)->setChecked(true);
-        form->d2->setPlainText(preset->sourcePath);
+        setSourcePath(preset->sourcePath);
         form->e2->setText(preset->directory);
     }
     form->e1->setText(defaults.databaseName);
@@ -141,8 +141,13 @@ void TForm1::c1Click() {
 void TForm1::d1Click() {
     od1.setFilter(form->c3->isChecked() ? BackupFilter : DataFileFilter);
     if (od1.execute(this)) {
-        form->d2->setPlainText(od1.fileName());
+        setSourcePath(od1.fileName());
     }
+}
+
+void TForm1::setSourcePath(const QString& path) {
+    sourcePath_ = path;
+    form->d2->setPlainText(path);
 }
 
 void TForm1::d3Click() {
@@ -171,22 +176,22 @@ QWidget* TForm1::fieldControl(restore::Field field) const {
 }
 
 QString TForm1::fieldText(restore::Field field) const {
+    if (field == restore::Field::d2) {
+        return sourcePath_;
+    }
     const QWidget* control = fieldControl(field);
     if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
         return combo->currentText();
-    }
-    if (const auto* area = qobject_cast<const QPlainTextEdit*>(control)) {
-        return area->toPlainText();
     }
     return qobject_cast<const QLineEdit*>(control)->text();
 }
 
 void TForm1::setFieldText(restore::Field field, const QString& text) {
     QWidget* control = fieldControl(field);
-    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+    if (field == restore::Field::d2) {
+        setSourcePath(text);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
         combo->setEditText(text);
-    } else if (auto* area = qobject_cast<QPlainTextEdit*>(control)) {
-        area->setPlainText(text);
     } else {
         qobject_cast<QLineEdit*>(control)->setText(text);
     }

@@ -46,6 +46,7 @@ protected:
 
 private:
     QWidget* fieldControl(restore::Field field) const;
+    void setSourcePath(const QString& path);
     void applyStartupDefaults();
     void applyLook();
     void connectHandlers();
@@ -62,5 +63,8 @@ private:
     ui::WindowSeams seams_;
     ui::OpenFileDialog od1;
     db::OdbcQueryClient qry;
+    // What d2 shows, as set: read back, the memo turns a no-break space into a blank and a line
+    // or paragraph separator or carriage return into a line feed, naming another file.
+    QString sourcePath_;
     bool shown_ = false;
 };

@@ -100,6 +100,7 @@ void HostileInputTest::hostileInput_data() {
     QTest::addColumn<SourceKind>("source");
     QTest::addColumn<QString>("sourceFile");  // made for the row; empty: the shared backup
     QTest::addColumn<QString>("sourceField"); // what d2 holds; empty: sourceFile
+    QTest::addColumn<QString>("decoy"); // another backup made there, which must not be restored
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("directory");
     QTest::addColumn<Outcome>("outcome");
@@ -122,7 +123,7 @@ void HostileInputTest::hostileInput_data() {
                          const QString& directory, Outcome outcome, const QString& storedName,
                          const QString& storedDirectory, const QString& notice = {}) {
         QTest::newRow(tag) << server << user << passwordOf(user) << SourceKind::Backup << QString()
-                           << QString() << name << directory << outcome << storedName
+                           << QString() << QString() << name << directory << outcome << storedName
                            << storedDirectory << notice;
     };
     const auto named = [&](const char* tag, const QString& name, Outcome outcome,
@@ -198,9 +199,9 @@ void HostileInputTest::hostileInput_data() {
 
     const auto fromSource = [&](const char* tag, SourceKind source, const QString& file,
                                 const QString& field, const QString& name, Outcome outcome,
-                                const QString& notice = {}) {
-        QTest::newRow(tag) << server << u"sa"_s << u"secret"_s << source << file << field << name
-                           << data << outcome << name << data << notice;
+                                const QString& notice = {}, const QString& decoy = {}) {
+        QTest::newRow(tag) << server << u"sa"_s << u"secret"_s << source << file << field << decoy
+                           << name << data << outcome << name << data << notice;
     };
     fromSource("backup path with ' ] ; \" Chinese blanks", SourceKind::Backup,
                place(u"src 1/O'Brien's ]; \"新\" backup.bak"_s), QString(), u"FromHostilePath"_s,
@@ -217,6 +218,19 @@ void HostileInputTest::hostileInput_data() {
     fromSource("backup path with a leading blank", SourceKind::Backup, place(u"src 4/x.bak"_s),
                u" "_s + place(u"src 4/x.bak"_s), u"FromBlankPath"_s, Outcome::ServerError,
                u"Cannot open backup device ' "_s);
+    // A no-break space or a line separator is a different file name than a blank or a line feed.
+    fromSource("backup path with a no-break space", SourceKind::Backup,
+               place(u"src 7/no\u00a0break.bak"_s), QString(), u"FromNoBreakPath"_s,
+               Outcome::Restored, QString(), place(u"src 7/no break.bak"_s));
+    fromSource("backup path with a line separator", SourceKind::Backup,
+               place(u"src 8/line\u2028separator.bak"_s), QString(), u"FromSeparatorPath"_s,
+               Outcome::Restored, QString(), place(u"src 8/line\nseparator.bak"_s));
+    fromSource("backup path with a paragraph separator and a carriage return", SourceKind::Backup,
+               place(u"src 10/para\u2029graph\rreturn.bak"_s), QString(), u"FromParagraphPath"_s,
+               Outcome::Restored, QString(), place(u"src 10/para\ngraph\nreturn.bak"_s));
+    fromSource("data files in a folder with a no-break space", SourceKind::DataFiles,
+               place(u"src 9/no\u00a0break/Pair_Data.MDF"_s), QString(), u"AttachedNoBreak"_s,
+               Outcome::Restored);
     fromSource("data files in a folder with ' ] ; Chinese", SourceKind::DataFiles,
                place(u"src 5/it's ]; 新/Pair_Data.MDF"_s), QString(), u"AttachedHostilePath"_s,
                Outcome::Restored);
@@ -246,7 +260,8 @@ void HostileInputTest::hostileInput_data() {
                               const QString& password, const QString& name, Outcome outcome,
                               const QString& notice) {
         QTest::newRow(tag) << server << user << password << SourceKind::Backup << QString()
-                           << QString() << name << data << outcome << name << data << notice;
+                           << QString() << QString() << name << data << outcome << name << data
+                           << notice;
     };
     // Text that would log in as sa if it reached the driver as keys of its own.
     injected("password carrying another password", server, u"sa"_s, u"wrong;PWD=secret"_s,
@@ -260,8 +275,8 @@ void HostileInputTest::hostileInput_data() {
 
     const auto atServer = [&](const char* tag, const QString& server, const QString& name) {
         QTest::newRow(tag) << server << u"sa"_s << u"secret"_s << SourceKind::Backup << QString()
-                           << QString() << name << data << Outcome::Restored << name << data
-                           << QString();
+                           << QString() << QString() << name << data << Outcome::Restored << name
+                           << data << QString();
     };
     atServer("server name with blanks around", u" "_s + server + u" "_s, u"ServerBlanks"_s);
     atServer("server name with tabs and blanks inside",
@@ -275,6 +290,7 @@ void HostileInputTest::hostileInput() {
     QFETCH(SourceKind, source);
     QFETCH(QString, sourceFile);
     QFETCH(QString, sourceField);
+    QFETCH(QString, decoy);
     QFETCH(QString, name);
     QFETCH(QString, directory);
     QFETCH(Outcome, outcome);
@@ -283,6 +299,12 @@ void HostileInputTest::hostileInput() {
     QFETCH(QString, notice);
     ++tried;
 
+    if (!decoy.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(decoy).path()));
+        QVERIFY2(
+            standin.makeBackup(decoy, u"Decoy"_s, {u"D:Decoy_Data:64K"_s, u"L:Decoy_Log:64K"_s}),
+            qPrintable(standin.errorString()));
+    }
     if (sourceFile.isEmpty()) {
         sourceFile = backup;
     } else if (source == SourceKind::Backup) {
@@ -333,11 +355,16 @@ void HostileInputTest::hostileInput() {
                 ? QStringList{storedDirectory + storedName + u"_Data.MDF"_s,
                               storedDirectory + storedName + u"_Log.LDF"_s}
                 : QStringList{inputs.sourcePath, restore::logSourcePath(inputs.sourcePath)};
+        // Made from the chosen source: its logical names.
+        const QString origin = source == SourceKind::Backup ? u"Shop"_s : u"Pair"_s;
         QStringList files;
+        QStringList logicalNames;
         for (const CatalogueFile& file : made->files) {
             files << file.path;
+            logicalNames << file.logical;
         }
         QCOMPARE(files, expectedFiles);
+        QCOMPARE(logicalNames, QStringList({origin + u"_Data"_s, origin + u"_Log"_s}));
         for (const QString& file : files) {
             QVERIFY2(QFileInfo(file).isFile(), qPrintable(file + u" is not on disk"_s));
         }

@@ -1,5 +1,6 @@
-// One window restoring 200 new databases in a row keeps its memory and its one connection; two
-// copies of the program restoring different names at the same time both succeed.
+// One window restoring 200 new databases in a row keeps its memory and its one connection, until
+// the connection string changes; two copies of the program restoring different names at the same
+// time both succeed.
 
 #include "IntegrationSupport.h"
 #include "WindowFixture.h"
@@ -92,6 +93,18 @@ void LongSessionTest::manyRestoresInOneWindow() {
     QCOMPARE(standin.batches().size(), 4 * Restores);
     expectRestored(standin, u"Session1"_s, directory);
     expectRestored(standin, u"Session%1"_s.arg(Restores), directory);
+
+    // Another connection string (the same server, written with blanks) replaces the connection.
+    find<QComboBox>("b1")->setEditText(u" "_s + standin.dataSource() + u" "_s);
+    find<QLineEdit>("e1")->setText(u"NewConnection"_s);
+    desktop.notices.clear();
+    click("d3");
+    QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
+             qPrintable(describe(desktop.notices)));
+    const std::set<int> after = clientPortsTo(standin.port());
+    QVERIFY2(after.size() == 1 && *after.begin() != *clientPorts.begin(),
+             qPrintable(u"%1 connections, the first on the old port: %2"_s.arg(after.size())
+                            .arg(after.count(*clientPorts.begin()))));
 }
 
 void LongSessionTest::twoCopiesAtOnce() {

@@ -65,4 +65,17 @@ void createDirectoryLevels(const QString& path) {
     }
 }
 
+bool directoryCanBeMade(const QString& path) {
+    const std::optional<QStringList> levels = missingDirectoryLevels(path);
+    if (!levels) {
+        return false;
+    }
+    if (levels->isEmpty()) {
+        return directoryExists(path);
+    }
+    const QFileInfo outermost(levels->first());
+    return !outermost.exists() && !outermost.isSymLink() &&
+           QFileInfo(outermost.path()).isWritable();
+}
+
 } // namespace platform

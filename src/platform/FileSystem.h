@@ -19,4 +19,8 @@ std::optional<QStringList> missingDirectoryLevels(const QString& path);
 // are not reported: the caller tests the directory afterwards.
 void createDirectoryLevels(const QString& path);
 
+// Whether createDirectoryLevels would leave an existing directory at the path, found without
+// making anything: the outermost missing level must be free and its parent writable.
+bool directoryCanBeMade(const QString& path);
+
 } // namespace platform

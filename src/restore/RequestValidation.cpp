@@ -28,6 +28,24 @@ std::nullopt_t refuse(ValidationView& view, const QString& notice, NoticeKind ki
     return std::nullopt;
 }
 
+// True when the directory exists, or would once a restore made it.
+bool prepareDirectory(ValidationView& view, const QString& directory, MissingDirectory missing) {
+    if (missing == MissingDirectory::Create) {
+        platform::createDirectoryLevels(directory);
+        return platform::directoryExists(directory);
+    }
+    if (platform::directoryExists(directory)) {
+        return true;
+    }
+    if (!platform::directoryCanBeMade(directory)) {
+        return false;
+    }
+    view.showNotice(QStringLiteral("恢复时将创建目录 / a restore would create the folder: ") +
+                        directory,
+                    NoticeKind::Information);
+    return true;
+}
+
 } // namespace
 
 QString trimBlanksAndControls(const QString& text) {
@@ -43,7 +61,7 @@ QString trimBlanksAndControls(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-std::optional<RestoreRequest> validateRequest(ValidationView& view) {
+std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirectory missing) {
     if (isBlank(view.fieldText(Field::b1))) {
         return refuse(view, QStringLiteral("请先输入\"服务器电脑名\""), NoticeKind::Error,
                       Field::b1);
@@ -88,8 +106,7 @@ std::optional<RestoreRequest> validateRequest(ValidationView& view) {
         directory += platform::DirectorySeparator;
         view.setFieldText(Field::e2, directory);
     }
-    platform::createDirectoryLevels(directory);
-    if (!platform::directoryExists(directory)) {
+    if (!prepareDirectory(view, directory, missing)) {
         return refuse(view, QStringLiteral("您输入的是无效目录"), NoticeKind::Information,
                       Field::e2);
     }

@@ -12,10 +12,15 @@ namespace restore {
 // Removes leading and trailing characters whose code is 32 or less (blanks and control codes).
 QString trimBlanksAndControls(const QString& text);
 
+// What becomes of a missing target directory: made, as a press of the start button does, or only
+// announced by an Information notice, for a review that must change nothing.
+enum class MissingDirectory { Create, Announce };
+
 // Checks the fields of one start-button press in their fixed order. The first failed check shows
 // its notice, may move the focus, and gives nullopt. The database name and directory are written
 // back normalised, and the directory is created if missing. On success the request is complete
 // except for the logical names, which the run reads from the backup.
-std::optional<RestoreRequest> validateRequest(ValidationView& view);
+std::optional<RestoreRequest> validateRequest(ValidationView& view,
+                                              MissingDirectory missing = MissingDirectory::Create);
 
 } // namespace restore

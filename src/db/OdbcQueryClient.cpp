@@ -58,20 +58,20 @@ struct OdbcQueryClient::State {
         return *driver;
     }
 
-    QString odbcConnectionString() {
+    QString odbcConnectionString(const QString& oledb) {
         OdbcDriverChoice chosen = chosenDriver();
         // How braces are read matters only for values that hold a '}'.
-        if (chosen.family == OdbcDriverFamily::FreeTds && connectionString.contains(u'}')) {
+        if (chosen.family == OdbcDriverFamily::FreeTds && oledb.contains(u'}')) {
             chosen.quoting = odbc::freeTdsBraceQuoting(environment(), chosen.name);
         }
-        return toOdbcConnectionString(connectionString, chosen);
+        return toOdbcConnectionString(oledb, chosen);
     }
 
     void connect() {
         if (connection.isConnected()) {
             return;
         }
-        QString odbcString = odbcConnectionString();
+        QString odbcString = odbcConnectionString(connectionString);
         odbc::Connection fresh(odbc::allocate(SQL_HANDLE_DBC, environment()));
         const Handle& dbc = fresh.handle();
         check(dbc, "SQLSetConnectAttrW",
@@ -189,6 +189,10 @@ void OdbcQueryClient::execute() {
 
 bool OdbcQueryClient::isConnected() const {
     return d_->connection.isConnected();
+}
+
+void OdbcQueryClient::checkConnectionString(const QString& connectionString) {
+    d_->odbcConnectionString(connectionString);
 }
 
 } // namespace db

@@ -42,6 +42,10 @@ public:
     // True while a connection to the server is held.
     bool isConnected() const;
 
+    // Raises the QueryError that connecting would raise for a value the driver cannot carry,
+    // without connecting.
+    void checkConnectionString(const QString& connectionString);
+
 private:
     struct State;
     std::unique_ptr<State> d_;

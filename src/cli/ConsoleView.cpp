@@ -4,7 +4,7 @@
 
 namespace cli {
 
-ConsoleView::ConsoleView(Progress progress) : progress_(progress), out_(stdout), err_(stderr) {}
+ConsoleView::ConsoleView() : out_(stdout), err_(stderr) {}
 
 ConsoleView::~ConsoleView() {
     endOpenLine();

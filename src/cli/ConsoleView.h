@@ -12,10 +12,13 @@ namespace cli {
 // to standard output as they happen, notices to standard error. There is no dialog and no focus.
 class ConsoleView : public restore::ValidationView, public restore::RestoreView {
 public:
+    // Hidden leaves out the progress lines and the Information notices, that is the run's success.
     enum class Progress { Shown, Hidden };
 
-    explicit ConsoleView(Progress progress = Progress::Shown);
+    ConsoleView();
     ~ConsoleView();
+
+    void setProgress(Progress progress) { progress_ = progress; }
 
     restore::AuthMode auth = restore::AuthMode::Integrated;
     restore::SourceKind source = restore::SourceKind::Backup;
@@ -42,7 +45,7 @@ public:
 private:
     void endOpenLine();
 
-    Progress progress_;
+    Progress progress_ = Progress::Shown;
     QMap<restore::Field, QString> fields_;
     QString lastLine_;
     int lineCount_ = 0;

@@ -7,6 +7,7 @@
 #include "db/OdbcQueryClient.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
+#include "restore/StatementTexts.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -35,18 +36,30 @@ int main(int argc, char* argv[]) {
     }
     const auto& commandLine = std::get<cli::CommandLine>(parsed);
 
-    cli::ConsoleView view(commandLine.script ? cli::ConsoleView::Progress::Hidden
-                                             : cli::ConsoleView::Progress::Shown);
+    cli::ConsoleView view;
     if (const auto problem = cli::fillFields(commandLine, view)) {
         err << *problem << '\n' << Qt::flush;
         return Refused;
     }
-    auto request = restore::validateRequest(view);
+    // A review must leave this machine as it found it, too.
+    auto request =
+        restore::validateRequest(view, commandLine.script ? restore::MissingDirectory::Announce
+                                                          : restore::MissingDirectory::Create);
     if (!request) {
         return Refused;
     }
 
     db::OdbcQueryClient server;
+    try {
+        server.checkConnectionString(restore::buildConnectionString(*request));
+    } catch (const db::QueryError& error) {
+        err << error.message() << '\n' << Qt::flush;
+        return Refused;
+    }
+    if (commandLine.script) {
+        // Nothing is restored, so the steps and the success notice would claim what did not happen.
+        view.setProgress(cli::ConsoleView::Progress::Hidden);
+    }
     cli::ScriptingQueryClient scripting(server, out);
     db::QueryClient& qry = commandLine.script ? static_cast<db::QueryClient&>(scripting) : server;
     return restore::RestoreRun(qry, view).run(*request) ? Succeeded : RestoreFailed;

@@ -99,10 +99,11 @@ TEST(Cli, HelpIsInChineseAndEnglish) {
     EXPECT_TRUE(outcome.out.contains("QUARN_SQL_PASSWORD"));
 }
 
-TEST_F(CliAgainstStandin, RefusedInputSendsNothingAndExitsWithTwo) {
+TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryMode) {
     const struct {
         QStringList arguments;
         QString notice;
+        QString password = QStringLiteral("secret");
     } rows[] = {
         {{"--server", server.dataSource(), "--user", "sa", "--backup", backup, "--dir", dataDir},
          QStringLiteral("请输入\"新的数据库名称\"")},
@@ -113,11 +114,21 @@ TEST_F(CliAgainstStandin, RefusedInputSendsNothingAndExitsWithTwo) {
         {{"--server", server.dataSource(), "--mdf", server.scratch() + "/Gone_Data.mdf", "--name",
           "X", "--dir", dataDir},
          QStringLiteral("在相同目录中，找不到日志文件:") + server.scratch() + "/Gone_Log.LDF"},
+        {{"--server", server.dataSource(), "--backup", backup, "--name", "X", "--dir", backup},
+         QStringLiteral("您输入的是无效目录")},
+        // FreeTDS 1.3 ends a braced value at the first "};".
+        {restoreArguments("X"), QStringLiteral("cannot take a PWD that contains \"};\""),
+         QStringLiteral("a};b")},
     };
     for (const auto& row : rows) {
-        const Outcome outcome = runCli(row.arguments);
-        EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
-        EXPECT_TRUE(outcome.err.contains(row.notice)) << describe(outcome);
+        for (const bool script : {false, true}) {
+            const QStringList arguments =
+                script ? row.arguments + QStringList{"--script"} : row.arguments;
+            const Outcome outcome = runCli(arguments, row.password);
+            EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
+            EXPECT_TRUE(outcome.err.contains(row.notice)) << describe(outcome);
+            EXPECT_TRUE(outcome.out.isEmpty()) << describe(outcome);
+        }
     }
     EXPECT_TRUE(server.batches().isEmpty()) << server.batches().join("|").toStdString();
 }

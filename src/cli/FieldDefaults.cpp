@@ -2,8 +2,11 @@
 
 #include "platform/PasswordPrompt.h"
 #include "platform/PlatformDefaults.h"
+#include "platform/WindowsFormPath.h"
+#include "restore/RequestValidation.h"
 #include "restore/StartupDefaults.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace cli {
@@ -25,6 +28,16 @@ restore::DefaultsCaptions designCaptions() {
         .integratedCaption = QStringLiteral("Window身份认证"),
         .backupCaption = QStringLiteral("BAK备份文件"),
     };
+}
+
+// A relative path means what it means in the shell: below the current folder. One in Windows form
+// names a place on the server and stays as typed.
+QString absoluteInShell(const QString& path) {
+    if (restore::trimBlanksAndControls(path).isEmpty() || platform::isWindowsFormPath(path) ||
+        !QFileInfo(path).isRelative()) {
+        return path;
+    }
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
 } // namespace
@@ -77,6 +90,9 @@ std::optional<QString> fillFields(const CommandLine& commandLine, ConsoleView& v
     }
     if (commandLine.dir) {
         view.setFieldText(Field::e2, *commandLine.dir);
+    }
+    for (const Field path : {Field::d2, Field::e2}) {
+        view.setFieldText(path, absoluteInShell(view.fieldText(path)));
     }
 
     if (view.auth != restore::AuthMode::SqlLogin) {

@@ -17,8 +17,9 @@ struct Outcome {
 };
 
 Outcome runCli(const QStringList& arguments, const QString& password = QStringLiteral("secret"),
-               const QByteArray& input = {}) {
+               const QByteArray& input = {}, const QString& workingDirectory = {}) {
     QProcess cli;
+    cli.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QUARN_SQL_PASSWORD"));
     if (!password.isNull()) {
@@ -131,6 +132,64 @@ TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryM
         }
     }
     EXPECT_TRUE(server.batches().isEmpty()) << server.batches().join("|").toStdString();
+}
+
+TEST_F(CliAgainstStandin, RelativePathsAreTakenFromTheCurrentFolderAndScriptCreatesNothing) {
+    const QString here = server.scratch();
+    for (const QString file : {"/Att_Data.mdf", "/Att_Log.LDF"}) {
+        QFile touched(here + file);
+        ASSERT_TRUE(touched.open(QIODevice::WriteOnly)) << (here + file).toStdString();
+    }
+    const QString backupSource = QStringLiteral("DISK = N'") + backup + "'";
+    const struct {
+        QStringList arguments;
+        QString folder;
+        bool script;
+        int exitCode;
+        QString sent; // in a logged batch, or among the statements a review prints
+    } rows[] = {
+        {{"--backup", "Shop.bak", "--name", "Rel"},
+         "data",
+         false,
+         0,
+         "N'" + here + "/data/Rel_Data.MDF'"},
+        {{"--backup", "Shop.bak", "--name", "Rel"}, "review", true, 0, backupSource},
+        {{"--backup", "./Shop.bak", "--name", "Dot"},
+         "./",
+         false,
+         0,
+         "MOVE N'Shop_Data' TO N'" + here + "/Dot_Data.MDF'"},
+        {{"--mdf", "Att_Data.mdf", "--name", "Att"},
+         "attach",
+         true,
+         0,
+         "N'" + here + "/Att_Data.mdf', N'" + here + "/Att_Log.LDF'"},
+        {{"--backup", "D:\\backups\\Shop.bak", "--name", "Win"},
+         "win",
+         true,
+         1,
+         "DISK = N'D:\\backups\\Shop.bak'"},
+    };
+    for (const auto& row : rows) {
+        QStringList arguments = row.arguments;
+        arguments << "--server" << server.dataSource() << "--user"
+                  << "sa"
+                  << "--dir" << row.folder;
+        if (row.script) {
+            arguments << "--script";
+        }
+        const Outcome outcome = runCli(arguments, QStringLiteral("secret"), {}, here);
+        const QString folder = QDir::cleanPath(here + "/" + row.folder);
+        EXPECT_EQ(outcome.exitCode, row.exitCode) << describe(outcome);
+        EXPECT_TRUE((server.batches().join('\n') + outcome.out).contains(row.sent))
+            << row.sent.toStdString() << "\n"
+            << server.batches().join('\n').toStdString() << describe(outcome);
+        EXPECT_EQ(QFileInfo(folder).isDir(), !row.script) << folder.toStdString();
+        EXPECT_EQ(outcome.err.contains(QStringLiteral("a restore would create the folder: ") +
+                                       folder + "/"),
+                  row.script)
+            << describe(outcome);
+    }
 }
 
 TEST_F(CliAgainstStandin, RestoresABackupAndPrintsEachStepAsItCompletes) {

@@ -4,6 +4,8 @@
 
 #include <QTextStream>
 
+#include <utility>
+
 namespace cli {
 
 // Passes reading statements to the server and prints the changing ones instead of sending them,
@@ -25,6 +27,9 @@ public:
     bool atEnd() const override { return server_.atEnd(); }
     QString fieldText(const QString& column) const override { return server_.fieldText(column); }
     void execute() override { script_ << statement_ << "\nGO\n" << Qt::flush; }
+    void setMessageObserver(db::MessageObserver observer) override {
+        server_.setMessageObserver(std::move(observer));
+    }
 
 private:
     db::QueryClient& server_;

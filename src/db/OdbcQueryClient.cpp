@@ -20,6 +20,8 @@ struct OdbcQueryClient::State {
     OdbcOptions options;
     QString connectionString;
     QString statement;
+    MessageObserver observer;
+    odbc::Cancellation cancellation;
 
     Handle env;
     odbc::Connection connection;
@@ -87,13 +89,23 @@ struct OdbcQueryClient::State {
     }
 
     StatementRun start() {
+        throwIfCancelled();
         connect();
-        return StatementRun(connection.handle(), statement + QStringLiteral("\r\n"));
+        return StatementRun(connection.handle(), statement + QStringLiteral("\r\n"), observer,
+                            cancellation);
+    }
+
+    void throwIfCancelled() const {
+        if (cancellation.requested()) {
+            throw StatementCancelled();
+        }
     }
 
     // Raises the run's first failure; a connection that cannot carry on is dropped, so that the
-    // next statement connects afresh.
+    // next statement connects afresh. A statement that was cancelled never passes for completed,
+    // whatever the driver answered.
     void finish(StatementRun& run) {
+        throwIfCancelled();
         if (!run.failed()) {
             return;
         }
@@ -185,6 +197,14 @@ void OdbcQueryClient::execute() {
     StatementRun run = d_->start();
     run.drain();
     d_->finish(run);
+}
+
+void OdbcQueryClient::setMessageObserver(MessageObserver observer) {
+    d_->observer = std::move(observer);
+}
+
+void OdbcQueryClient::cancel() {
+    d_->cancellation.request();
 }
 
 bool OdbcQueryClient::isConnected() const {

@@ -4,9 +4,17 @@
 
 #include <QString>
 
+#include <exception>
 #include <memory>
 
 namespace db {
+
+// Raised instead of QueryError once cancel() was called: by the statement it stopped and by every
+// later open or execute, which then sends nothing.
+class StatementCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "statement cancelled"; }
+};
 
 struct OdbcOptions {
     // An installed ODBC driver by name; empty: Microsoft's SQL Server drivers when installed,
@@ -38,6 +46,11 @@ public:
     bool atEnd() const override;
     QString fieldText(const QString& column) const override;
     void execute() override;
+    void setMessageObserver(MessageObserver observer) override;
+
+    // From any thread, without waiting: stops the statement in flight. The executing call returns
+    // once the server has acknowledged and raises StatementCancelled.
+    void cancel();
 
     // True while a connection to the server is held.
     bool isConnected() const;

@@ -29,8 +29,10 @@ bool endsTheConversation(const Outcome& outcome) {
 
 } // namespace
 
-StatementRun::StatementRun(const Handle& dbc, QString text)
-    : dbc_(dbc), stmt_(allocate(SQL_HANDLE_STMT, dbc)) {
+StatementRun::StatementRun(const Handle& dbc, QString text, const MessageObserver& observer,
+                           Cancellation& cancellation)
+    : dbc_(dbc), observer_(observer), cancellation_(cancellation),
+      stmt_(allocate(SQL_HANDLE_STMT, dbc)) {
     // No time limit: a restore of a large backup may run for an hour.
     check(stmt_, "SQLSetStmtAttrW",
           SQLSetStmtAttrW(stmt_.get(), SQL_ATTR_QUERY_TIMEOUT,
@@ -39,6 +41,10 @@ StatementRun::StatementRun(const Handle& dbc, QString text)
     check(stmt_, "SQLSetStmtAttrW",
           SQLSetStmtAttrW(stmt_.get(), SQL_ATTR_NOSCAN,
                           reinterpret_cast<SQLPOINTER>(SQLULEN{SQL_NOSCAN_ON}), 0));
+    if (!cancellation_.track(stmt_.get())) {
+        last_ = SQL_NO_DATA;
+        return;
+    }
     last_ =
         record("SQLExecDirectW", SQLExecDirectW(stmt_.get(), wide(text), SQLINTEGER(text.size())));
 }
@@ -50,6 +56,12 @@ SQLSMALLINT StatementRun::columnCount() {
 }
 
 void StatementRun::nextResult() {
+    // A cancel that reached the driver just before the statement started was lost there, so this
+    // thread sends it once more between two results (the driver sends one attention at most).
+    if (!cancelSent_ && cancellation_.requested()) {
+        cancelSent_ = true;
+        SQLCancel(stmt_.get());
+    }
     last_ = record("SQLMoreResults", SQLMoreResults(stmt_.get()));
 }
 
@@ -86,6 +98,7 @@ ResultSet StatementRun::readResultSet(SQLSMALLINT columnCount) {
 
 SQLRETURN StatementRun::record(const char* call, SQLRETURN rc) {
     Outcome outcome = observe(stmt_, call, rc);
+    report(outcome);
     // FreeTDS answers a server that hung up with SQL_SUCCESS_WITH_INFO and an informational
     // "Unexpected EOF from the server" (then with "Unknown error" on every later call).
     if (rc == SQL_SUCCESS_WITH_INFO && connectionIsDead(dbc_)) {
@@ -98,6 +111,19 @@ SQLRETURN StatementRun::record(const char* call, SQLRETURN rc) {
         }
     }
     return rc;
+}
+
+// The server's own messages arrive as 01000; other 01 states are the driver's warnings (a value
+// read in chunks is "right truncated").
+void StatementRun::report(const Outcome& outcome) const {
+    if (!observer_) {
+        return;
+    }
+    for (const OdbcDiagRecord& diagnostic : outcome.records) {
+        if (diagnostic.sqlState == u"01000") {
+            observer_({diagnostic.nativeError, cleanDriverMessage(diagnostic.message)});
+        }
+    }
 }
 
 QString StatementRun::columnName(SQLUSMALLINT column) {

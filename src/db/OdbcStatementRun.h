@@ -1,6 +1,8 @@
 #pragma once
 
 #include "db/OdbcApi.h"
+#include "db/OdbcCancellation.h"
+#include "db/QueryClient.h"
 
 #include <QString>
 
@@ -18,8 +20,14 @@ struct ResultSet {
 // by the caller once the walk is over, so that a failing statement is still drained to its end.
 class StatementRun {
 public:
-    // Executes `text` on the connection with no time limit and escape processing off.
-    StatementRun(const Handle& dbc, QString text);
+    // Executes `text` on the connection with no time limit and escape processing off, handing
+    // each informational message to `observer` as it arrives. Nothing runs when a cancel came
+    // first.
+    StatementRun(const Handle& dbc, QString text, const MessageObserver& observer,
+                 Cancellation& cancellation);
+    ~StatementRun() { cancellation_.untrack(); }
+    StatementRun(const StatementRun&) = delete;
+    StatementRun& operator=(const StatementRun&) = delete;
 
     bool failed() const { return failure_.has_value(); }
     const Outcome& failure() const { return *failure_; }
@@ -36,15 +44,23 @@ public:
     // statement handle is freed (freeing it early cancels, and a RESTORE cut short fails).
     void drain();
     // Frees the statement handle; it must go before its connection does.
-    void closeStatement() { stmt_.reset(); }
+    void closeStatement() {
+        cancellation_.untrack();
+        stmt_.reset();
+    }
 
 private:
     SQLRETURN record(const char* call, SQLRETURN rc);
     QString columnName(SQLUSMALLINT column);
     QString value(SQLUSMALLINT column);
 
+    void report(const Outcome& outcome) const;
+
     const Handle& dbc_;
+    const MessageObserver& observer_;
+    Cancellation& cancellation_;
     Handle stmt_;
+    bool cancelSent_ = false;
     SQLRETURN last_ = SQL_SUCCESS;
     std::optional<Outcome> failure_;
     bool ended_ = false;

@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <exception>
+#include <functional>
 #include <utility>
 
 namespace db {
@@ -20,6 +21,15 @@ private:
     QString message_;
     QByteArray utf8_;
 };
+
+// An informational message of the server as it arrives, e.g. 3211 "10 percent restored." while
+// a RESTORE runs. Never an error.
+struct ServerMessage {
+    int number = 0;
+    QString text;
+};
+
+using MessageObserver = std::function<void(const ServerMessage&)>;
 
 // The one query object of the window: a connection string, a statement text, at most one open
 // connection and, while open, one result set with a cursor. Every call blocks until the server
@@ -43,6 +53,9 @@ public:
     virtual QString fieldText(const QString& column) const = 0;
     // Runs the statement and returns only when the server has completed it.
     virtual void execute() = 0;
+    // Later opens and executes hand each informational message of their statement to `observer`
+    // as it arrives; an empty observer drops them.
+    virtual void setMessageObserver(MessageObserver observer) = 0;
 };
 
 } // namespace db

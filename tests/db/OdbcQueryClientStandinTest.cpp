@@ -246,7 +246,27 @@ TEST_F(OdbcClientStandin, CreateAndRestoreDrainEveryProgressMessage) {
     makeShopBackup(request.sourcePath, "6M", "2M");
 
     run(StatementKind::Create, request);
+    QStringList messages;
+    QElapsedTimer clock;
+    qint64 firstReportMs = -1;
+    qry.setMessageObserver([&](const db::ServerMessage& message) {
+        messages << QString::number(message.number) + " " + message.text;
+        if (firstReportMs < 0) {
+            firstReportMs = clock.elapsed();
+        }
+    });
+    clock.start();
     run(StatementKind::Restore, request);
+    const qint64 restoreMs = clock.elapsed();
+
+    // Each report is handed on as it arrives, not when the statement has completed.
+    EXPECT_LT(firstReportMs, restoreMs / 2) << firstReportMs << " of " << restoreMs << " ms";
+    ASSERT_EQ(messages.size(), 13) << messages.join("\n").toStdString();
+    for (int tenth = 1; tenth <= 10; ++tenth) {
+        EXPECT_EQ(messages[tenth - 1], QString("3211 %1 percent restored").arg(tenth * 10));
+    }
+    EXPECT_TRUE(messages[12].startsWith("3014 RESTORE DATABASE successfully processed"))
+        << messages[12].toStdString();
 
     // A client that stopped reading early would have cancelled the restore (3204) and left the
     // database RESTORING with short files.

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 // A scripted query client: records every call, answers opens with prepared rows, and raises the
@@ -19,6 +20,7 @@ public:
     std::vector<Row> rows;    // the result of every open after the connection test
     int failAtStatement = -1; // index into `sent` of the statement that fails
     QString failure = QStringLiteral("boom");
+    std::vector<db::ServerMessage> messages; // reported by every statement before it ends
 
     void close() override { calls << "close"; }
     void setConnectionString(const QString& text) override { calls << "connect:" + text; }
@@ -44,16 +46,25 @@ public:
         calls << "execute:" + statement_;
         send();
     }
+    void setMessageObserver(db::MessageObserver observer) override {
+        observer_ = std::move(observer);
+    }
 
 private:
     void send() {
         sent << statement_;
+        for (const db::ServerMessage& message : messages) {
+            if (observer_) {
+                observer_(message);
+            }
+        }
         if (sent.size() - 1 == failAtStatement) {
             throw db::QueryError(failure);
         }
     }
 
     QString statement_;
+    db::MessageObserver observer_;
     std::vector<Row> result_;
     std::size_t cursor_ = 0;
 };

@@ -2,6 +2,11 @@
 
 #include "restore/StatementTexts.h"
 
+#include <QRegularExpression>
+#include <QScopeGuard>
+
+#include <optional>
+
 namespace restore {
 
 namespace {
@@ -14,6 +19,18 @@ const QString OkMark = QStringLiteral(" OK！");
 const QString SuccessNotice = QStringLiteral("恭喜您，数据库已成功恢复了！！！");
 const QString NoLogicalNamesNotice = QStringLiteral("恢复过程出错,无法读到逻辑数据和日志的名称.");
 const QString FailureNotice = QStringLiteral("恢复过程出错,具体错误信息是:\r\r");
+constexpr int RestoredPercentMessage = 3211;
+
+// The first whole number of a 3211 report, so that a server in any language is understood.
+std::optional<int> restoredPercent(const db::ServerMessage& message) {
+    static const QRegularExpression wholeNumber(QStringLiteral("[0-9]+"));
+    if (message.number != RestoredPercentMessage) {
+        return std::nullopt;
+    }
+    bool isNumber = false;
+    const int percent = wholeNumber.match(message.text).captured().toInt(&isNumber);
+    return isNumber ? std::optional(percent) : std::nullopt;
+}
 
 } // namespace
 
@@ -52,7 +69,7 @@ bool RestoreRun::restoreBackup(RestoreRequest& request) {
     executeStatement(buildStatement(StatementKind::Create, request));
     MarkProgressOK();
     AddProgressLine(RestoreLine);
-    executeStatement(buildStatement(StatementKind::Restore, request));
+    executeShowingPercent(buildStatement(StatementKind::Restore, request));
     MarkProgressOK();
     return true;
 }
@@ -88,6 +105,21 @@ void RestoreRun::executeStatement(const QString& statement) {
     qry_.close();
     qry_.setStatement(statement);
     qry_.execute();
+}
+
+// The restore's line shows its latest percent while it runs; done or failed, it reads as before.
+void RestoreRun::executeShowingPercent(const QString& statement) {
+    qry_.setMessageObserver([this](const db::ServerMessage& message) {
+        if (const std::optional<int> percent = restoredPercent(message)) {
+            view_.replaceLastProgressLine(RestoreLine + QStringLiteral(" %1%").arg(*percent));
+            showProgress();
+        }
+    });
+    const auto plainLine = qScopeGuard([this] {
+        qry_.setMessageObserver({});
+        view_.replaceLastProgressLine(RestoreLine);
+    });
+    executeStatement(statement);
 }
 
 void RestoreRun::AddProgressLine(const QString& text) {

@@ -10,7 +10,8 @@ namespace restore {
 inline constexpr int WidenedWindowWidth = 634;
 
 // One restore: connects, then restores the backup or attaches the data files, writing each step
-// into the progress area and ending with exactly one notice.
+// into the progress area and ending with exactly one notice. Anything the client raises other
+// than db::QueryError (a cancelled statement) ends it without a notice.
 class RestoreRun {
 public:
     RestoreRun(db::QueryClient& qry, RestoreView& view) : qry_(qry), view_(view) {}
@@ -24,6 +25,7 @@ private:
     void showProgress();
     void openQuery(const QString& statement);
     void executeStatement(const QString& statement);
+    void executeShowingPercent(const QString& statement);
     bool readLogicalNames(RestoreRequest& request);
     bool restoreBackup(RestoreRequest& request);
     void attachDataFiles(const RestoreRequest& request);

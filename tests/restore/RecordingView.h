@@ -14,6 +14,7 @@ public:
     std::vector<std::pair<QString, restore::NoticeKind>> notices;
     int homeKeys = 0;
     int repaints = 0;
+    QStringList painted; // the last line at each repaint
     int outerWidth = 279;
     QStringList events; // notice and width changes in the order they happened
 
@@ -29,7 +30,10 @@ public:
     }
     int progressLineCount() const override { return static_cast<int>(lines.size()); }
     void postProgressHomeKey() override { ++homeKeys; }
-    void repaintProgressNow() override { ++repaints; }
+    void repaintProgressNow() override {
+        ++repaints;
+        painted << lastProgressLine();
+    }
     void setOuterWidth(int pixels) override {
         outerWidth = pixels;
         events << QStringLiteral("width");

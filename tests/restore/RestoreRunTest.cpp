@@ -108,6 +108,7 @@ TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
     for (const auto& row : rows) {
         FakeQueryClient qry;
         qry.rows = shopFileList();
+        qry.messages = {{3211, "40 percent restored."}}; // the restore line still reads as before
         qry.failAtStatement = row.failAt;
         qry.failure = "Login failed for user 'sa'";
         RecordingView view;
@@ -125,6 +126,27 @@ TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
         EXPECT_EQ(view.notices[0].second, NoticeKind::Error);
         EXPECT_EQ(view.outerWidth, 279) << where;
     }
+}
+
+// Every statement reports the same messages: only the restore's 3211 reports show, each as its
+// first whole number, and the line reads as before once the statement has completed.
+TEST(RestoreRun, RestoreLineShowsEachReportedPercentWhileTheStatementRuns) {
+    FakeQueryClient qry;
+    qry.rows = shopFileList();
+    qry.messages = {{1805, "The CREATE DATABASE process is allocating 1.00 MB on disk 'Shop'."},
+                    {3211, "10 percent restored."},
+                    {3211, "已处理百分之 40。"},
+                    {3211, "percent restored."},
+                    {4035, "Processed 264 pages for database 'NewDB', file 'Shop' on file 1."}};
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::Backup);
+
+    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+
+    EXPECT_EQ(view.painted, QStringList({Connect, Connect + Ok, Create, Create + Ok, Restore,
+                                         Restore + " 10%", Restore + " 40%", Restore + Ok}))
+        << view.painted.join("|").toStdString();
+    EXPECT_EQ(view.lines, QStringList({Connect + Ok, Create + Ok, Restore + Ok}));
 }
 
 TEST(RestoreRun, FileListRowsInAnyOrderYieldTheDataAndLogNames) {

@@ -7,12 +7,15 @@
 #include "restore/StartupDefaults.h"
 #include "ui/ClickWatcher.h"
 #include "ui/PromotionLinks.h"
+#include "ui/UserInputBlock.h"
 #include "ui/WindowFonts.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -23,6 +26,8 @@ const QString BackupFilter = QStringLiteral("数据库备份文件(*.bak)|*.bak|
 const QString DataFileFilter = QStringLiteral("原始数据文件(*.mdf)|*.mdf|所有文件(*.*)|*.*");
 const QString ProductLinkFailedNotice =
     QStringLiteral("由于您IE执行出错,无法直接链接到Orvik网站,该网址已复制到您的剪切板中!");
+const QString CloseDuringRestoreNotice =
+    QStringLiteral("正在恢复数据库，请等待恢复结束后再关闭窗口。");
 
 void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
     QPalette palette = widget->palette();
@@ -150,9 +155,20 @@ void TForm1::setSourcePath(const QString& path) {
     form->d2->setPlainText(path);
 }
 
+// The window keeps painting while a statement runs but takes no input until the run has ended.
 void TForm1::d3Click() {
     if (auto request = restore::validateRequest(*this)) {
-        restore::RestoreRun(qry, *this).run(*request);
+        const QScopedValueRollback restoring(restoring_, true);
+        const ui::UserInputBlock noInput(*this);
+        restore::RestoreRun(responsiveQry, *this).run(*request);
+    }
+}
+
+// Closing mid-restore would end the program and leave the new database half restored.
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (restoring_) {
+        event->ignore();
+        showNotice(CloseDuringRestoreNotice, restore::NoticeKind::Information);
     }
 }
 

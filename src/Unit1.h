@@ -4,6 +4,7 @@
 #include "restore/RestoreView.h"
 #include "restore/ValidationView.h"
 #include "ui/OpenFileDialog.h"
+#include "ui/ResponsiveQueryClient.h"
 #include "ui/WindowSeams.h"
 
 #include <QWidget>
@@ -43,6 +44,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QWidget* fieldControl(restore::Field field) const;
@@ -63,8 +65,11 @@ private:
     ui::WindowSeams seams_;
     ui::OpenFileDialog od1;
     db::OdbcQueryClient qry;
+    // The run's client: qry with the window kept alive while a statement runs.
+    ui::ResponsiveQueryClient responsiveQry{qry};
     // What d2 shows, as set: read back, the memo turns a no-break space into a blank and a line
     // or paragraph separator or carriage return into a line feed, naming another file.
     QString sourcePath_;
     bool shown_ = false;
+    bool restoring_ = false;
 };

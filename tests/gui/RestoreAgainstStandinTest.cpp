@@ -8,8 +8,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
@@ -28,6 +30,9 @@ const QString SuccessNotice =
 // 恢复过程出错,具体错误信息是: and two carriage returns
 const QString FailureHeading =
     u"\u6062\u590d\u8fc7\u7a0b\u51fa\u9519,\u5177\u4f53\u9519\u8bef\u4fe1\u606f\u662f:\r\r"_s;
+// 正在恢复数据库，请等待恢复结束后再关闭窗口。
+const QString CloseRefusedNotice =
+    u"\u6b63\u5728\u6062\u590d\u6570\u636e\u5e93\uff0c\u8bf7\u7b49\u5f85\u6062\u590d\u7ed3\u675f\u540e\u518d\u5173\u95ed\u7a97\u53e3\u3002"_s;
 
 QString describe(const QList<FakeDesktop::Notice>& notices) {
     QStringList texts;
@@ -51,6 +56,7 @@ private slots:
     void wrongPassword_data();
     void wrongPassword();
     void refusedFieldsSendNothingThenCorrectedFieldsRestore();
+    void longRestoreShowsItsPercentAndTakesNoInput();
 
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
@@ -166,6 +172,55 @@ void RestoreAgainstStandinTest::refusedFieldsSendNothingThenCorrectedFieldsResto
     QCOMPARE(desktop.notices.size(), 1);
     QCOMPARE(desktop.notices[0].text, SuccessNotice);
     QVERIFY(QFileInfo(QDir(standin.scratch()).filePath(u"Checked_Data.MDF"_s)).isFile());
+}
+
+// A throttled restore of about two seconds: a timer in the window's own event loop sees the
+// percent rise, and a click on d3, typing into e1 and a close request meanwhile change nothing.
+void RestoreAgainstStandinTest::longRestoreShowsItsPercentAndTakesNoInput() {
+    quarn_test::StandinProcess slow;
+    QVERIFY2(slow.start({{u"sa:secret"_s}, {u"rate:1048576"_s}}), qPrintable(slow.errorString()));
+    const QString backup = QDir(slow.scratch()).filePath(u"Slow.bak"_s);
+    QVERIFY2(slow.makeBackup(backup, u"Shop"_s, {u"D:Shop_Data:1M"_s, u"L:Shop_Log:1M"_s}),
+             qPrintable(slow.errorString()));
+    enterBackupRestore(
+        *form, desktop,
+        {slow.dataSource(), u"sa"_s, u"secret"_s, backup, u"Slow"_s, slow.scratch() + u'/'});
+
+    QList<int> percents;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        const QString line = progress().section(u'\n', -1);
+        if (!line.startsWith(RestoreLine + u' ') || !line.endsWith(u'%')) {
+            return;
+        }
+        const int percent = line.sliced(RestoreLine.size() + 1).chopped(1).toInt();
+        if (percents.isEmpty()) {
+            click("d3");
+            QTest::keyClicks(find<QLineEdit>("e1"), u"Typed"_s);
+            form->close();
+        }
+        if (percents.isEmpty() || percents.last() != percent) {
+            percents << percent;
+        }
+    });
+    watcher.start(10);
+    pressStart();
+    watcher.stop();
+
+    QStringList seen;
+    for (int percent : percents) {
+        seen << QString::number(percent);
+    }
+    QVERIFY2(percents.size() >= 3 && std::is_sorted(percents.begin(), percents.end()),
+             qPrintable(u"percents seen while restoring: "_s + seen.join(u", ")));
+    QCOMPARE(find<QLineEdit>("e1")->text(), u"Slow"_s);
+    QVERIFY(form->isVisible());
+    QCOMPARE(describe(desktop.notices), CloseRefusedNotice + u" | "_s + SuccessNotice);
+    QVERIFY(desktop.notices[0].kind == restore::NoticeKind::Information);
+    QCOMPARE(
+        progress(),
+        QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark}).join(u'\n'));
+    QCOMPARE(slow.batches().size(), 4);
 }
 
 // Exits 77, which CTest counts as skipped, when this build has no stand-in.

@@ -1,10 +1,19 @@
 #include "cli/ConsoleView.h"
 
+#include "platform/Terminal.h"
+
 #include <cstdio>
 
 namespace cli {
 
-ConsoleView::ConsoleView() : out_(stdout), err_(stderr) {}
+namespace {
+
+const char* const EraseToLineEnd = "\x1b[K";
+
+} // namespace
+
+ConsoleView::ConsoleView()
+    : inPlace_(platform::standardOutputIsTerminal()), out_(stdout), err_(stderr) {}
 
 ConsoleView::~ConsoleView() {
     endOpenLine();
@@ -24,10 +33,11 @@ void ConsoleView::clearProgressLines() {
     lineCount_ = 0;
 }
 
-// A line stays open until it is marked or the next one starts, so " OK！" lands on it.
+// A line stays open until it changes or the next one starts, so " OK！" lands on it.
 void ConsoleView::appendProgressLine(const QString& text) {
     endOpenLine();
     lastLine_ = text;
+    stepLine_ = text;
     ++lineCount_;
     if (progress_ == Progress::Shown) {
         out_ << text << Qt::flush;
@@ -35,16 +45,25 @@ void ConsoleView::appendProgressLine(const QString& text) {
     }
 }
 
+// A line that grows gets its new end only; otherwise a terminal rewrites the line in place.
+// Piped, each change is a line of its own, and the step's own text (back once the percent has
+// gone) stays open for its mark, so the last line of a step reads as it always has.
 void ConsoleView::replaceLastProgressLine(const QString& text) {
-    if (progress_ == Progress::Shown) {
+    if (progress_ == Progress::Shown && text != lastLine_) {
         if (lineOpen_ && text.startsWith(lastLine_)) {
             out_ << text.sliced(lastLine_.size());
+        } else if (inPlace_) {
+            out_ << '\r' << text << EraseToLineEnd;
+            lineOpen_ = true;
         } else {
             endOpenLine();
             out_ << text;
+            lineOpen_ = true;
         }
-        out_ << '\n' << Qt::flush;
-        lineOpen_ = false;
+        if (!inPlace_ && text != stepLine_) {
+            endOpenLine();
+        }
+        out_.flush();
     }
     lastLine_ = text;
 }

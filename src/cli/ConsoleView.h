@@ -10,6 +10,8 @@ namespace cli {
 
 // The window's fields and progress area on a console: fields live in memory, progress lines go
 // to standard output as they happen, notices to standard error. There is no dialog and no focus.
+// A line that changes (the restore's percent) is rewritten in place on a terminal and printed
+// again as a line of its own otherwise.
 class ConsoleView : public restore::ValidationView, public restore::RestoreView {
 public:
     // Hidden leaves out the progress lines and the Information notices, that is the run's success.
@@ -46,8 +48,10 @@ private:
     void endOpenLine();
 
     Progress progress_ = Progress::Shown;
+    bool inPlace_;
     QMap<restore::Field, QString> fields_;
     QString lastLine_;
+    QString stepLine_; // the last line as it was appended
     int lineCount_ = 0;
     bool lineOpen_ = false;
     QTextStream out_;

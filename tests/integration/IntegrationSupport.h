@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -40,6 +41,15 @@ inline QStringList successLines(restore::SourceKind source) {
         return {ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark};
     }
     return {ConnectLine + OkMark, AttachLine + OkMark};
+}
+
+// The command line's output without the restore's percent lines, whose number depends on how far
+// the restore got.
+inline QString withoutPercentLines(const QString& out) {
+    static const QRegularExpression percentLine(u"^"_s + QRegularExpression::escape(RestoreLine) +
+                                                    u" [0-9]+%\n"_s,
+                                                QRegularExpression::MultilineOption);
+    return QString(out).remove(percentLine);
 }
 
 // What the operator enters for one SQL-login restore.

@@ -153,9 +153,13 @@ QStringList StandinProcess::batches() const {
     }
     const QByteArray log = file.readAll();
     qsizetype pos = 0;
-    // "batch <N>\n<N bytes>\n"
+    // "batch <N>\n<N bytes>\n", and "attention\n" for each cancel
     while (pos < log.size()) {
         const qsizetype newline = log.indexOf('\n', pos);
+        if (newline >= 0 && log.sliced(pos, newline - pos) == "attention") {
+            pos = newline + 1;
+            continue;
+        }
         if (newline < 0 || !log.sliced(pos, newline - pos).startsWith("batch ")) {
             break;
         }

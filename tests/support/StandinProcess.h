@@ -47,7 +47,7 @@ public:
     QString scratch() const;
     QString root() const;
     QString batchLogPath() const;
-    // Every SQL batch received so far, exactly as sent (UTF-8 decoded).
+    // Every SQL batch received so far, exactly as sent (UTF-8 decoded); attentions are left out.
     QStringList batches() const;
     QString stderrText() const;
     // The catalogue file's text (ROOT/catalogue.txt).

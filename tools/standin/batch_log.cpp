@@ -23,11 +23,19 @@ BatchLog::~BatchLog() {
 }
 
 void BatchLog::append(std::string_view text) {
-    if (fd_ < 0)
-        return;
     std::string record = "batch " + std::to_string(text.size()) + "\n";
     record += text;
     record += '\n';
+    write_record(record);
+}
+
+void BatchLog::append_attention() {
+    write_record("attention\n");
+}
+
+void BatchLog::write_record(const std::string& record) {
+    if (fd_ < 0)
+        return;
     std::lock_guard lock(m_);
     // One write per record keeps records whole even with several connections.
     if (::write(fd_, record.data(), record.size()) != static_cast<ssize_t>(record.size()))

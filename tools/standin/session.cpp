@@ -168,6 +168,7 @@ bool Session::on_batch(const Message& m) {
     if (!r.finish())
         return false;
     if (r.attention()) {
+        server_.log.append_attention();
         ByteWriter ack;
         write_done(ack, token::kDone, done::kAttention, 0);
         return wire_.send(ack.bytes(), true);
@@ -188,6 +189,7 @@ bool Session::on_rpc(const Message&) {
 
 bool Session::on_attention(const Message&) {
     // No response is open any more: acknowledge at once.
+    server_.log.append_attention();
     ByteWriter ack;
     write_done(ack, token::kDone, done::kAttention, 0);
     return wire_.send(ack.bytes(), true);

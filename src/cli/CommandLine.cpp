@@ -38,7 +38,8 @@ const QString HelpText = QStringLiteral(
     "\\\\host\\share\\x) names a place on the server and is sent as typed.\n"
     "\n"
     "退出码 Exit status: 0 成功 success, 1 恢复失败 the restore failed,\n"
-    "                    2 参数或输入无效 unusable arguments or refused input\n");
+    "                    2 参数或输入无效 unusable arguments or refused input,\n"
+    "                    130 已用 Ctrl-C 取消 cancelled with Ctrl-C\n");
 
 } // namespace
 

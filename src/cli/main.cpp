@@ -5,6 +5,7 @@
 #include "cli/FieldDefaults.h"
 #include "cli/ScriptingQueryClient.h"
 #include "db/OdbcQueryClient.h"
+#include "platform/InterruptWatcher.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
 #include "restore/StatementTexts.h"
@@ -16,7 +17,14 @@
 
 namespace {
 
-enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2 };
+enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, Cancelled = 130 };
+
+QString cancelledNotice(const QString& databaseName) {
+    return QStringLiteral("恢复已取消，新的数据库 %1 可能仍处于正在恢复状态。\n"
+                          "The restore was cancelled; the new database %1 may remain in the "
+                          "restoring state.")
+        .arg(databaseName);
+}
 
 } // namespace
 
@@ -62,5 +70,12 @@ int main(int argc, char* argv[]) {
     }
     cli::ScriptingQueryClient scripting(server, out);
     db::QueryClient& qry = commandLine.script ? static_cast<db::QueryClient&>(scripting) : server;
-    return restore::RestoreRun(qry, view).run(*request) ? Succeeded : RestoreFailed;
+    // Ctrl-C stops the statement on the server too, instead of leaving it running there.
+    const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
+    try {
+        return restore::RestoreRun(qry, view).run(*request) ? Succeeded : RestoreFailed;
+    } catch (const db::StatementCancelled&) {
+        view.showNotice(cancelledNotice(request->databaseName), restore::NoticeKind::Error);
+        return Cancelled;
+    }
 }

@@ -4,9 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringEncoder>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -17,7 +20,8 @@ struct Outcome {
 };
 
 Outcome runCli(const QStringList& arguments, const QString& password = QStringLiteral("secret"),
-               const QByteArray& input = {}, const QString& workingDirectory = {}) {
+               const QByteArray& input = {}, const QString& workingDirectory = {},
+               const QString& program = QUARN_CLI_BIN) {
     QProcess cli;
     cli.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -26,7 +30,7 @@ Outcome runCli(const QStringList& arguments, const QString& password = QStringLi
         environment.insert(QStringLiteral("QUARN_SQL_PASSWORD"), password);
     }
     cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(QUARN_CLI_BIN), arguments);
+    cli.start(program, arguments);
     cli.write(input);
     cli.closeWriteChannel();
     if (!cli.waitForFinished(60000)) {
@@ -45,6 +49,7 @@ std::string describe(const Outcome& outcome) {
 }
 
 const QString ConnectLine = QStringLiteral("尝试连接到MSSQL数据库... ...");
+const QString RestoreLine = QStringLiteral("正在恢复数据库...");
 const QString Ok = QStringLiteral(" OK！");
 
 class CliAgainstStandin : public ::testing::Test {
@@ -66,6 +71,15 @@ protected:
                 "--backup", backup,
                 "--name",   name,
                 "--dir",    dataDir};
+    }
+
+    // Restarts the stand-in so that the restore copies 4 MiB at 1 MiB per second.
+    void throttle() {
+        ASSERT_TRUE(server.stop());
+        ASSERT_TRUE(server.start({.faults = {"rate:1048576"}}))
+            << server.errorString().toStdString();
+        ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:3M", "L:Shop_Log:1M"}))
+            << server.errorString().toStdString();
     }
 
     quarn_test::StandinProcess server;
@@ -209,6 +223,60 @@ TEST_F(CliAgainstStandin, RestoresABackupAndPrintsEachStepAsItCompletes) {
     EXPECT_TRUE(QFileInfo(dataDir + "/" + name + "_Data.MDF").isFile());
     EXPECT_TRUE(QFileInfo(dataDir + "/" + name + "_Log.LDF").isFile());
     EXPECT_TRUE(server.catalogueText().contains(name)) << server.catalogueText().toStdString();
+}
+
+// Ctrl-C mid-restore cancels the statement on the server, which acknowledges it; nothing is sent
+// after it, and the operator learns which database may be left restoring.
+TEST_F(CliAgainstStandin, InterruptMidRestoreCancelsItOnTheServerAndExitsWith130) {
+    throttle();
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARN_SQL_PASSWORD", "secret");
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(QUARN_CLI_BIN), restoreArguments("Cut"));
+    QByteArray out;
+    while (!out.contains('%') && cli.waitForReadyRead(10000)) {
+        out += cli.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains('%')) << "no percent before the restore ended: " << out.data();
+    ::kill(pid_t(cli.processId()), SIGINT);
+
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_EQ(cli.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.contains("Cut") && err.contains("restoring state")) << err.toStdString();
+    const QStringList batches = server.batches();
+    ASSERT_EQ(batches.size(), 4) << batches.join("|").toStdString();
+    ASSERT_TRUE(batches[3].startsWith("RESTORE DATABASE [Cut]"));
+    QFile log(server.batchLogPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray restoreRecord = "batch " + QByteArray::number(batches[3].toUtf8().size()) +
+                                     "\n" + batches[3].toUtf8() + "\n";
+    EXPECT_TRUE(log.readAll().endsWith(restoreRecord + "attention\n"));
+    EXPECT_TRUE(server.catalogueText().contains("db Cut RESTORING"))
+        << server.catalogueText().toStdString();
+}
+
+// On a terminal the restore's line is rewritten in place, not repeated.
+TEST_F(CliAgainstStandin, OnATerminalThePercentRewritesTheLine) {
+    const QString scriptTool = QStandardPaths::findExecutable("script");
+    if (scriptTool.isEmpty()) {
+        GTEST_SKIP() << "no script(1) to give the program a terminal";
+    }
+    QStringList quoted{QStringLiteral(QUARN_CLI_BIN)};
+    for (const QString& argument : restoreArguments("OnTerminal")) {
+        quoted << "'" + argument + "'";
+    }
+    const Outcome outcome = runCli({"-qec", quoted.join(' '), "/dev/null"},
+                                   QStringLiteral("secret"), {}, {}, scriptTool);
+
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.out.contains(RestoreLine + " 10%\r" + RestoreLine + " 20%\x1b[K"))
+        << describe(outcome);
+    EXPECT_TRUE(outcome.out.contains("\r" + RestoreLine + " 100%\x1b[K\r" + RestoreLine + "\x1b[K" +
+                                     Ok + "\r\n"))
+        << describe(outcome);
 }
 
 TEST_F(CliAgainstStandin, AFailedRestoreExitsWithOneAndShowsTheServerMessage) {

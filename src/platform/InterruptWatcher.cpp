@@ -1,0 +1,113 @@
+#include "platform/InterruptWatcher.h"
+
+#include <QtGlobal>
+
+#include <mutex>
+#include <utility>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <csignal>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+struct InterruptWatcher::State {
+    std::mutex mutex;
+    std::function<void()> onInterrupt;
+
+    // Runs the callback once, holding the lock so that its owner cannot go meanwhile. False when
+    // there is none (any more) or it is running already.
+    bool runOnce() {
+        const std::unique_lock lock(mutex, std::try_to_lock);
+        if (!lock.owns_lock() || !onInterrupt) {
+            return false;
+        }
+        std::exchange(onInterrupt, {})();
+        return true;
+    }
+
+    void forget() {
+        const std::lock_guard lock(mutex);
+        onInterrupt = {};
+    }
+};
+
+#ifdef Q_OS_WIN
+
+namespace {
+
+std::shared_ptr<InterruptWatcher::State> watched;
+
+// The console calls this on a thread of its own; FALSE hands the event on to the default handler,
+// which ends the process.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    return watched->runOnce() ? TRUE : FALSE;
+}
+
+} // namespace
+
+InterruptWatcher::InterruptWatcher(std::function<void()> onInterrupt)
+    : state_(std::make_shared<State>()) {
+    state_->onInterrupt = std::move(onInterrupt);
+    watched = state_;
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+#else
+
+namespace {
+
+sigset_t interruptSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+// Back to their default action and open to this thread only, the signals end the process from
+// now on, even while the callback waits for the server.
+void endOnTheNextSignal(const sigset_t& signals) {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
+} // namespace
+
+// Threads started later inherit the blocked signals, so only the watching thread takes them.
+InterruptWatcher::InterruptWatcher(std::function<void()> onInterrupt)
+    : state_(std::make_shared<State>()) {
+    state_->onInterrupt = std::move(onInterrupt);
+    const sigset_t signals = interruptSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread([state = state_, signals] {
+        int signal = 0;
+        if (sigwait(&signals, &signal) != 0) {
+            return;
+        }
+        endOnTheNextSignal(signals);
+        if (!state->runOnce()) {
+            std::raise(signal);
+        }
+        for (;;) {
+            pause();
+        }
+    }).detach();
+}
+
+#endif
+
+InterruptWatcher::~InterruptWatcher() {
+    state_->forget();
+}
+
+} // namespace platform

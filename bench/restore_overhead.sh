@@ -7,6 +7,7 @@
 # Needs about twice BACKUP_MIB (default 1024) of free space in the work folder.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source bench/standin.sh
 
 runs=${1:-11}
 backup_mib=${2:-1024}
@@ -20,16 +21,8 @@ command -v tsql >/dev/null || { echo "tsql (freetds-bin) is needed" >&2; exit 1;
 
 # Backup and database files live in memory when /dev/shm is there, so that disk write-back does not
 # drown the clients' difference (BENCH_TMPDIR chooses another place).
-work=$(mktemp -d -p "${BENCH_TMPDIR:-$([[ -d /dev/shm ]] && echo /dev/shm || echo /tmp)}")
-standin_pid=
-cleanup() {
-    [[ -n $standin_pid ]] && kill "$standin_pid" 2>/dev/null && wait "$standin_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-# Keep user and system FreeTDS settings out of both clients; tsql speaks 7.1 as our client does.
-printf '[global]\n\ttds version = 7.1\n' >"$work/freetds.conf"
-export FREETDSCONF="$work/freetds.conf" LANG=C.UTF-8
+make_work "${BENCH_TMPDIR:-$([[ -d /dev/shm ]] && echo /dev/shm || echo /tmp)}"
+export LANG=C.UTF-8
 
 # Backups hold an 8 MiB log and the rest as data.
 "$standin" make-backup "$work/large.bak" --db Shop \
@@ -37,16 +30,7 @@ export FREETDSCONF="$work/freetds.conf" LANG=C.UTF-8
 "$standin" make-backup "$work/small.bak" --db Shop --file D:Shop_Data:56M --file L:Shop_Log:8M \
     >/dev/null
 
-mkdir "$work/root"
-mkfifo "$work/standin.out"
-"$standin" --port 0 --root "$work/root" --login sa:secret >"$work/standin.out" \
-    2>"$work/standin.err" &
-standin_pid=$!
-# Its one line on standard output says where it listens.
-read -r -t 10 listening <"$work/standin.out" || true
-port=${listening##*:}
-[[ $listening == "listening on 127.0.0.1:"* ]] ||
-    { echo "the stand-in did not start: $(cat "$work/standin.err")" >&2; exit 1; }
+start_standin
 
 sql() {
     tsql -H 127.0.0.1 -p "$port" -U sa -P secret

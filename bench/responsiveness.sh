@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# How long the window stops answering during a restore: a 20-second throttled Backup restore
+# through the real window (offscreen) against the stand-in, with a 10 ms timer in the window's
+# event loop. The last line gives the longest gap between two runs of the timer.
+#   bench/responsiveness.sh [SECONDS]        builds in $BUILD_DIR (default build/)
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source bench/standin.sh
+
+seconds=${1:-20}
+build_dir=${BUILD_DIR:-build}
+cmake -S . -B "$build_dir" >/dev/null
+cmake --build "$build_dir" -j2 --target responsiveness_probe standin >/dev/null
+
+probe="$build_dir/bench/responsiveness_probe"
+standin="$build_dir/tools/standin/standin"
+make_work
+export LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
+
+# One MiB per second, so the backup's size in MiB is the restore's length in seconds.
+"$standin" make-backup "$work/Shop.bak" --db Shop --file "D:Shop_Data:$((seconds - 1))M" \
+    --file L:Shop_Log:1M >/dev/null
+mkdir "$work/data"
+start_standin --fault rate:1048576
+
+"$probe" --server "127.0.0.1,$port" --user sa --password secret --backup "$work/Shop.bak" \
+    --database Responsive --directory "$work/data/" 2>"$work/probe.err" ||
+    { cat "$work/probe.err" >&2; exit 1; }

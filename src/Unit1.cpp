@@ -166,10 +166,12 @@ void TForm1::d3Click() {
 
 // Closing mid-restore would end the program and leave the new database half restored.
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (restoring_) {
-        event->ignore();
-        showNotice(CloseDuringRestoreNotice, restore::NoticeKind::Information);
+    if (!restoring_) {
+        QWidget::closeEvent(event);
+        return;
     }
+    event->ignore();
+    showNotice(CloseDuringRestoreNotice, restore::NoticeKind::Information);
 }
 
 QWidget* TForm1::fieldControl(restore::Field field) const {

@@ -16,7 +16,7 @@ public:
     virtual int progressLineCount() const = 0;
     // Queues a Home key-down to the progress area; it takes effect once events run again.
     virtual void postProgressHomeKey() = 0;
-    // Paints the progress area at once: no events are processed while a statement runs.
+    // Paints the progress area at once, not when events are next processed.
     virtual void repaintProgressNow() = 0;
     virtual void setOuterWidth(int pixels) = 0;
 

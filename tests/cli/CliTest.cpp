@@ -26,6 +26,9 @@ Outcome runCli(const QStringList& arguments, const QString& password = QStringLi
     cli.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QUARN_SQL_PASSWORD"));
+    // Read by LeakSanitizer in sanitized builds only.
+    environment.insert(QStringLiteral("LSAN_OPTIONS"),
+                       QStringLiteral("suppressions=" QUARN_CLI_LSAN_SUPPRESSIONS));
     if (!password.isNull()) {
         environment.insert(QStringLiteral("QUARN_SQL_PASSWORD"), password);
     }

@@ -1,5 +1,7 @@
 #include "restore/RestoreRun.h"
 
+#include "platform/FileSystem.h"
+#include "restore/BackupFileList.h"
 #include "restore/StatementTexts.h"
 
 #include <QRegularExpression>
@@ -32,6 +34,18 @@ std::optional<int> restoredPercent(const db::ServerMessage& message) {
     return isNumber ? std::optional(percent) : std::nullopt;
 }
 
+const QString ExistingTarget = QStringLiteral("目标文件已存在:");
+
+// The create makes the two main targets and refuses ones that exist; the other files are made only
+// by the restore, whose REPLACE would overwrite whatever lies there.
+void refuseExistingOtherTargets(const RestoreRequest& request) {
+    for (const FileMove& move : otherFileMoves(request)) {
+        if (platform::fileExists(move.target)) {
+            throw db::QueryError(ExistingTarget + move.target);
+        }
+    }
+}
+
 } // namespace
 
 bool RestoreRun::run(RestoreRequest& request) {
@@ -61,10 +75,11 @@ bool RestoreRun::run(RestoreRequest& request) {
 
 bool RestoreRun::restoreBackup(RestoreRequest& request) {
     openQuery(buildStatement(StatementKind::FileList, request));
-    if (!readLogicalNames(request)) {
+    if (!takeFileList(readFileList(qry_), request)) {
         view_.showNotice(NoLogicalNamesNotice, NoticeKind::Error);
         return false;
     }
+    refuseExistingOtherTargets(request);
     AddProgressLine(CreateLine);
     executeStatement(buildStatement(StatementKind::Create, request));
     MarkProgressOK();
@@ -78,21 +93,6 @@ void RestoreRun::attachDataFiles(const RestoreRequest& request) {
     AddProgressLine(AttachLine);
     executeStatement(buildStatement(StatementKind::Attach, request));
     MarkProgressOK();
-}
-
-// Types are compared exactly; the last row of a type wins and other types (full-text) are ignored.
-bool RestoreRun::readLogicalNames(RestoreRequest& request) {
-    request.dataLogicalName.clear();
-    request.logLogicalName.clear();
-    for (qry_.first(); !qry_.atEnd(); qry_.next()) {
-        const QString type = qry_.fieldText(QStringLiteral("Type"));
-        if (type == u"D") {
-            request.dataLogicalName = qry_.fieldText(QStringLiteral("LogicalName"));
-        } else if (type == u"L") {
-            request.logLogicalName = qry_.fieldText(QStringLiteral("LogicalName"));
-        }
-    }
-    return !request.dataLogicalName.isEmpty() && !request.logLogicalName.isEmpty();
 }
 
 void RestoreRun::openQuery(const QString& statement) {

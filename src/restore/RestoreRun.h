@@ -26,7 +26,6 @@ private:
     void openQuery(const QString& statement);
     void executeStatement(const QString& statement);
     void executeShowingPercent(const QString& statement);
-    bool readLogicalNames(RestoreRequest& request);
     bool restoreBackup(RestoreRequest& request);
     void attachDataFiles(const RestoreRequest& request);
 

@@ -1,6 +1,7 @@
 #include "restore/StatementTexts.h"
 
 #include "db/ConnectionString.h"
+#include "restore/BackupFileList.h"
 
 namespace restore {
 
@@ -15,6 +16,20 @@ QString literal(const QString& value) {
 
 QString bracketed(const QString& name) {
     return "[" + quoteBracketName(name) + "]";
+}
+
+// Set 1 is what the file list has always read, so its statement stays as it was.
+QString backupSetClause(const RestoreRequest& request) {
+    return request.backupSet == 1 ? QString()
+                                  : " WITH  FILE = " + QString::number(request.backupSet);
+}
+
+QString otherMoveClauses(const RestoreRequest& request) {
+    QString clauses;
+    for (const FileMove& move : otherFileMoves(request)) {
+        clauses += ",  MOVE " + literal(move.logicalName) + " TO " + literal(move.target);
+    }
+    return clauses;
 }
 
 } // namespace
@@ -61,7 +76,8 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request) {
     case StatementKind::ConnectionTest:
         return QStringLiteral("SELECT GETDATE()");
     case StatementKind::FileList:
-        return "RESTORE FILELISTONLY FROM  DISK = " + literal(request.sourcePath);
+        return "RESTORE FILELISTONLY FROM  DISK = " + literal(request.sourcePath) +
+               backupSetClause(request);
     case StatementKind::Create:
         return "CREATE DATABASE " + bracketed(request.databaseName) +
                "  ON PRIMARY (NAME = " + literal(request.dataLogicalName) +
@@ -72,13 +88,16 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request) {
     case StatementKind::Restore:
         return "RESTORE DATABASE " + bracketed(request.databaseName) +
                " FROM  DISK = " + literal(request.sourcePath) +
-               " WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,  MOVE " +
+               " WITH  FILE = " + QString::number(request.backupSet) +
+               ",  NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,  MOVE " +
                literal(request.dataLogicalName) + " TO " + literal(targetDataFilePath(request)) +
                ",  MOVE " + literal(request.logLogicalName) + " TO " +
-               literal(targetLogFilePath(request));
+               literal(targetLogFilePath(request)) + otherMoveClauses(request);
     case StatementKind::Attach:
         return "exec sp_attach_db " + literal(request.databaseName) + " , " +
                literal(request.sourcePath) + ", " + literal(request.logSourcePath);
+    case StatementKind::BackupSets:
+        return "RESTORE HEADERONLY FROM  DISK = " + literal(request.sourcePath);
     }
     Q_UNREACHABLE();
     return {};

@@ -6,7 +6,7 @@
 
 namespace restore {
 
-enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach };
+enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach, BackupSets };
 
 // Pure builders of everything the run sends to the server. The literal pieces, doubled blanks
 // included, are what SQL Server has always been sent, so they stay byte for byte.

@@ -3,6 +3,9 @@
 #include "RecordingView.h"
 #include "restore/StatementTexts.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -163,7 +166,8 @@ TEST(RestoreRun, FileListRowsInAnyOrderYieldTheDataAndLogNames) {
         EXPECT_TRUE(RestoreRun(qry, view).run(r));
         EXPECT_EQ(r.dataLogicalName, "Shop_Data");
         EXPECT_EQ(r.logLogicalName, "Shop_Log");
-        EXPECT_FALSE(qry.sent.join("\n").contains("Shop_FT"));
+        EXPECT_TRUE(qry.sent.last().endsWith(",  MOVE N'Shop_FT' TO N'/data/NewDB_Shop_FT'"))
+            << qry.sent.last().toStdString();
     } while (std::next_permutation(order.begin(), order.end()));
 }
 
@@ -176,6 +180,35 @@ TEST(RestoreRun, LastRowOfATypeWinsAndTypesCompareExactly) {
     EXPECT_TRUE(RestoreRun(qry, view).run(r));
     EXPECT_EQ(r.dataLogicalName, "Second_Data");
     EXPECT_EQ(r.logLogicalName, "Log");
+    QStringList others;
+    for (const BackupFile& file : r.otherFiles) {
+        others << file.logicalName;
+    }
+    EXPECT_EQ(others, QStringList({"First_Data", "lower", "Padded"}));
+}
+
+// Only the restore makes the other files, and its REPLACE would overwrite what lies there.
+TEST(RestoreRun, AnOtherTargetThatExistsEndsTheRunBeforeTheCreate) {
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString existing = directory.filePath("NewDB_Shop_Log2.LDF");
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    FakeQueryClient qry;
+    qry.rows = {fileRow("Shop_Data", "D"), fileRow("Shop_FT", "F"), fileRow("Shop_Log2", "L"),
+                fileRow("Shop_Log", "L")};
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::Backup);
+    r.directory = directory.path() + "/";
+
+    EXPECT_FALSE(RestoreRun(qry, view).run(r));
+
+    EXPECT_EQ(qry.sent.size(), 2) << qry.sent.join("\n").toStdString();
+    EXPECT_EQ(view.lines, QStringList({Connect + Ok}));
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].first, "恢复过程出错,具体错误信息是:\r\r目标文件已存在:" + existing);
+    EXPECT_EQ(view.notices[0].second, NoticeKind::Error);
 }
 
 TEST(RestoreRun, MissingLogOrDataNameEndsWithoutCreating) {

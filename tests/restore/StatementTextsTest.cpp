@@ -1,5 +1,6 @@
 #include "restore/StatementTexts.h"
 #include "db/ConnectionString.h"
+#include "restore/BackupFileList.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,27 @@ TEST(StatementText, BackupStatementsForARealisticRequest) {
               R"(N'D:\SQL2000_DB\NewDB_Log.LDF')");
 }
 
+// Rows besides the two named ones follow today's two MOVEs in list order; the create keeps its two
+// files, and a chosen backup set reaches both the file list and the restore.
+TEST(StatementText, OtherRowsAreMovedAfterTheTwoAndTheSetIsNamedTwice) {
+    RestoreRequest request = backupRequest();
+    const QString create = buildStatement(StatementKind::Create, request);
+    const QString restore = buildStatement(StatementKind::Restore, request);
+    request.otherFiles = {{"Shop_Index", "D"}, {"Shop_Log2", "L"}, {"O'Cat", "F"}};
+    request.backupSet = 3;
+
+    EXPECT_EQ(buildStatement(StatementKind::Create, request), create);
+    EXPECT_EQ(buildStatement(StatementKind::Restore, request),
+              QString(restore).replace("FILE = 1,", "FILE = 3,") +
+                  R"(,  MOVE N'Shop_Index' TO N'D:\SQL2000_DB\NewDB_Shop_Index.NDF')"
+                  R"(,  MOVE N'Shop_Log2' TO N'D:\SQL2000_DB\NewDB_Shop_Log2.LDF')"
+                  R"(,  MOVE N'O''Cat' TO N'D:\SQL2000_DB\NewDB_O''Cat')");
+    EXPECT_EQ(buildStatement(StatementKind::FileList, request),
+              R"(RESTORE FILELISTONLY FROM  DISK = N'E:\bak\Shop.bak' WITH  FILE = 3)");
+    EXPECT_EQ(buildStatement(StatementKind::BackupSets, request),
+              R"(RESTORE HEADERONLY FROM  DISK = N'E:\bak\Shop.bak')");
+}
+
 TEST(StatementText, AttachNamesTheDataFileAndTheDerivedLogFile) {
     RestoreRequest request = backupRequest();
     request.sourceKind = SourceKind::DataFiles;
@@ -141,6 +163,33 @@ TEST(DerivedPaths, TargetFilesLieInTheDirectoryUnderTheDatabaseName) {
     const RestoreRequest request = backupRequest();
     EXPECT_EQ(targetDataFilePath(request), R"(D:\SQL2000_DB\NewDB_Data.MDF)");
     EXPECT_EQ(targetLogFilePath(request), R"(D:\SQL2000_DB\NewDB_Log.LDF)");
+}
+
+// Names come from the backup, not the operator: whatever they hold, each target is one file name
+// in the target folder, and no two files, the main two included, share one.
+TEST(DerivedPaths, OtherTargetsAreSafeAndDistinctFileNames) {
+    const QString long128 = QString(128, u'x');
+    const QString chinese = QString::fromUtf8("\xE7\xB4\xA2\xE5\xBC\x95"); // 索引
+    const QList<BackupFile> rows = {
+        {"it's", "D"},  {"a]b", "D"},   {"a/b", "D"}, {"a:b", "D"}, {"A/B", "D"},
+        {chinese, "D"}, {long128, "F"}, {"Log", "L"}, {"Log", "F"}, {"t\t*?\"<>|\x01", "L"},
+        {"Data", "D"},  {"lower", "d"},
+    };
+    const QStringList expected = {
+        "NewDB_it's.NDF",      "NewDB_a]b.NDF",   "NewDB_a_b.NDF",
+        "NewDB_a_b_2.NDF",     "NewDB_A_B_3.NDF", "NewDB_" + chinese + ".NDF",
+        "NewDB_" + long128,    "NewDB_Log_2.LDF", "NewDB_Log",
+        "NewDB_t________.LDF", "NewDB_Data.NDF",  "NewDB_lower",
+    };
+    RestoreRequest request = backupRequest();
+    request.directory = "/srv/db/";
+    request.otherFiles = rows;
+    const QList<FileMove> moves = otherFileMoves(request);
+    ASSERT_EQ(moves.size(), expected.size());
+    for (qsizetype i = 0; i < moves.size(); ++i) {
+        EXPECT_EQ(moves[i].logicalName, rows[i].logicalName);
+        EXPECT_EQ(moves[i].target, "/srv/db/" + expected[i]) << moves[i].target.toStdString();
+    }
 }
 
 TEST(DerivedPaths, LogSourceReplacesEveryDataSuffixInAnyCase) {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "db/QueryClient.h"
+#include "restore/RestoreRequest.h"
+
+#include <QList>
+
+namespace restore {
+
+// Where one file of the backup is restored to.
+struct FileMove {
+    QString logicalName;
+    QString target;
+};
+
+// Every row of the file-list result the client stands on. A null type reads as empty.
+QList<BackupFile> readFileList(db::QueryClient& qry);
+
+// The last data row and the last log row name the new database's two files; the other rows are
+// kept in list order to be moved beside them. False when either name is missing.
+bool takeFileList(const QList<BackupFile>& rows, RestoreRequest& request);
+
+// Targets of the other rows, in the target folder: database name, "_", the logical name with what
+// Windows forbids in a file name made "_", then ".NDF" for data or ".LDF" for log. A path already
+// taken, the two main targets included, gets "_2", "_3"... before the extension.
+QList<FileMove> otherFileMoves(const RestoreRequest& request);
+
+} // namespace restore

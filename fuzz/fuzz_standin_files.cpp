@@ -82,22 +82,31 @@ void checkDataHeader(ScratchFile& file, const std::string& input) {
 }
 
 void checkBackupHeader(ScratchFile& file, const std::string& input) {
-    BackupHeader header;
-    if (read_backup_header(file.write(input, input.size()), header) != BackupRead::Ok) {
+    std::vector<BackupHeader> sets;
+    if (read_backup_device(file.write(input, input.size()), sets) != BackupRead::Ok) {
         return;
     }
-    std::uint64_t content = 0;
-    for (const BackupEntry& entry : header.files) {
-        require(!__builtin_add_overflow(content, entry.size, &content), "sizes do not wrap");
+    std::uint64_t at = 0;
+    for (const BackupHeader& set : sets) {
+        std::uint64_t content = 0;
+        for (const BackupEntry& entry : set.files) {
+            require(!__builtin_add_overflow(content, entry.size, &content), "sizes do not wrap");
+        }
+        require(set.set_offset == at && set.content_offset <= input.size() &&
+                    content == set.end_offset - set.content_offset,
+                "each set follows the last, its content exactly the sum of its file sizes");
+        at = set.end_offset;
     }
-    require(header.content_offset <= input.size() &&
-                content == input.size() - header.content_offset,
-            "the content is exactly the sum of the file sizes");
+    require(at == input.size(), "the sets fill the device");
 
+    const BackupHeader& header = sets.front();
     const std::string text = backup_header_text(header);
-    BackupHeader back;
-    require(read_backup_header(file.write(text, text.size() + content), back) == BackupRead::Ok &&
-                sameFiles(back, header) && back.content_offset == text.size(),
+    std::vector<BackupHeader> back;
+    require(read_backup_device(
+                file.write(text, text.size() + header.end_offset - header.content_offset), back) ==
+                    BackupRead::Ok &&
+                back.size() == 1 && sameFiles(back[0], header) && back[0].name == header.name &&
+                back[0].finished == header.finished && back[0].content_offset == text.size(),
             "a backup header reads back what was written");
 }
 

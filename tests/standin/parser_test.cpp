@@ -41,6 +41,7 @@ TEST(Parser, KeywordsInAnyCaseAndAnyBlanks) {
         {"SELECT name FROM master..sysdatabases", "select"},
         {"select NAME from MASTER . dbo . SYSDATABASES\r\n", "select"},
         {"restore filelistonly from disk=N'/a.bak' with file=1,nounload", "filelist"},
+        {"restore headeronly from disk = N'/a.bak' with nounload", "headeronly"},
         {"-- a comment\r\nBACKUP DATABASE [x] TO DISK = N'/b.bak' WITH INIT", "backup"},
         {"/* block\r\n comment */ exec sp_detach_db N'x'", "detach"},
         {"EXECUTE master.dbo.sp_attach_db @dbname = N'x', @filename1 = N'/a.mdf'", "attach"},
@@ -87,8 +88,9 @@ TEST(Parser, ClientRestoreStatementAndOptionsInAnyOrder) {
     EXPECT_EQ(r.moves[1].logical, "Shop_Log");
     EXPECT_EQ(r.moves[1].target, kDir + "a.LDF");
 
-    const auto o = parsed_as<RestoreDatabase>(
-        "restore database x from disk = N'/b' with move N'a' to N'/c', norecovery, stats");
+    const auto o = parsed_as<RestoreDatabase>("restore database x from disk = N'/b' with move N'a' "
+                                              "to N'/c', norecovery, stats, file = 3");
+    EXPECT_EQ(o.file, 3);
     EXPECT_EQ(o.stats, 10);
     EXPECT_FALSE(o.replace);
     EXPECT_FALSE(o.recovery);
@@ -109,6 +111,15 @@ TEST(Parser, AttachArgumentsAndSelectFilter) {
     EXPECT_FALSE(parsed_as<SelectDatabases>("SELECT name FROM master..sysdatabases").name);
     EXPECT_EQ(parsed_as<FileList>("RESTORE FILELISTONLY FROM  DISK = N'" + kDir + "x.bak'").disk,
               kDir + "x.bak");
+    EXPECT_EQ(parsed_as<FileList>("RESTORE FILELISTONLY FROM DISK = N'/x' WITH  FILE = 12").file,
+              12);
+
+    // Appending is the default; INIT or FORMAT write the device afresh.
+    EXPECT_FALSE(parsed_as<BackupDatabase>("BACKUP DATABASE x TO DISK = N'/b' WITH NOINIT").init);
+    EXPECT_TRUE(parsed_as<BackupDatabase>("BACKUP DATABASE x TO DISK = N'/b' WITH FORMAT").init);
+    EXPECT_EQ(
+        parsed_as<BackupDatabase>("BACKUP DATABASE x TO DISK = N'/b' WITH NAME = N'n''1'").set_name,
+        "n'1");
 }
 
 TEST(Parser, SyntaxErrorsNameTheTokenAndLine) {
@@ -122,7 +133,8 @@ TEST(Parser, SyntaxErrorsNameTheTokenAndLine) {
         {"SELECT GETDATE(", 1, "("},
         {"SELECT name FROM master..sysdatabases WHERE", 1, "WHERE"},
         {"SELECT GETDATE()\r\nSELECT GETDATE()", 2, "SELECT"},
-        {"RESTORE DATABASE [x] FROM DISK = N'/a' WITH FILE = 2", 1, "2"},
+        {"RESTORE DATABASE [x] FROM DISK = N'/a' WITH FILE = 0", 1, "0"},
+        {"RESTORE FILELISTONLY FROM DISK = N'/a' WITH FILE = 32768", 1, "32768"},
         {"RESTORE DATABASE [x] FROM DISK = N'/a' WITH STATS = 0", 1, "0"},
         {"RESTORE DATABASE [x] FROM\r\n DISK = N'/a' WITH\r\n\r\n BOGUS", 4, "BOGUS"},
         {"RESTORE FILELISTONLY FROM DISK = N'unterminated", 1, "N'unterminated"},
@@ -195,34 +207,44 @@ TEST(Formats, SizesAndFieldsRoundTrip) {
 TEST(Formats, BackupHeaderReadsBackWhatWasWritten) {
     BackupHeader h;
     h.database = "O'Brien]DB " + kChinese;
+    h.name = "full " + kChinese;
+    h.finished = 1796000000;
     h.files = {{'D', "Data one", kDir + "a.mdf", "PRIMARY", 5},
                {'L', "Log", "C:\\x y\\b.ldf", "", 3}};
+    BackupHeader second = h;
+    second.database = "Second";
+    second.files = {{'D', "Only", "/o.mdf", "PRIMARY", 2}};
     const std::string path = ::testing::TempDir() + "standin_header_test.bak";
     {
         std::ofstream out(path, std::ios::binary);
         out << backup_header_text(h) << "12345"
-            << "678";
+            << "678" << backup_header_text(second) << "90";
     }
-    BackupHeader back;
-    ASSERT_EQ(read_backup_header(path, back), BackupRead::Ok);
-    EXPECT_EQ(back.database, h.database);
-    ASSERT_EQ(back.files.size(), 2u);
-    EXPECT_EQ(back.files[0].logical, "Data one");
-    EXPECT_EQ(back.files[0].physical, kDir + "a.mdf");
-    EXPECT_EQ(back.files[1].filegroup, "");
-    EXPECT_EQ(back.files[1].size, 3u);
-    EXPECT_EQ(back.content_offset, backup_header_text(h).size());
+    std::vector<BackupHeader> back;
+    ASSERT_EQ(read_backup_device(path, back), BackupRead::Ok);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].database, h.database);
+    EXPECT_EQ(back[0].name, h.name);
+    EXPECT_EQ(back[0].finished, h.finished);
+    ASSERT_EQ(back[0].files.size(), 2u);
+    EXPECT_EQ(back[0].files[0].logical, "Data one");
+    EXPECT_EQ(back[0].files[0].physical, kDir + "a.mdf");
+    EXPECT_EQ(back[0].files[1].filegroup, "");
+    EXPECT_EQ(back[0].files[1].size, 3u);
+    EXPECT_EQ(back[0].content_offset, backup_header_text(h).size());
+    EXPECT_EQ(back[1].set_offset, back[0].content_offset + 8);
+    EXPECT_EQ(back[1].database, "Second");
 
     // A size that disagrees with the content makes the media malformed.
     { std::ofstream(path, std::ios::binary | std::ios::app) << "9"; }
-    EXPECT_EQ(read_backup_header(path, back), BackupRead::Malformed);
+    EXPECT_EQ(read_backup_device(path, back), BackupRead::Malformed);
 
     // Two files of 2^63 bytes: their sum wraps to 0 and must not pass for an empty content.
     h.files = {{'D', "A", "/a.mdf", "PRIMARY", 1ull << 63}, {'L', "B", "/b.ldf", "", 1ull << 63}};
     { std::ofstream(path, std::ios::binary | std::ios::trunc) << backup_header_text(h); }
-    EXPECT_EQ(read_backup_header(path, back), BackupRead::Malformed);
+    EXPECT_EQ(read_backup_device(path, back), BackupRead::Malformed);
     std::remove(path.c_str());
-    EXPECT_EQ(read_backup_header(path, back), BackupRead::Missing);
+    EXPECT_EQ(read_backup_device(path, back), BackupRead::Missing);
 }
 
 } // namespace

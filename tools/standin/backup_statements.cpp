@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,20 +102,75 @@ const BackupEntry* entry_named(const BackupHeader& h, const std::string& logical
     return nullptr;
 }
 
+// The set at position `file` of the device, or nullptr once the error saying why is written.
+const BackupHeader* find_set(const std::string& disk, int file, std::vector<BackupHeader>& sets,
+                             Response& r) {
+    switch (read_backup_device(disk, sets)) {
+    case BackupRead::Missing:
+        r.error(3201, msg::cannot_open_device(disk), 16, 2);
+        return nullptr;
+    case BackupRead::Malformed:
+        r.error(3241, msg::media_malformed(disk));
+        return nullptr;
+    case BackupRead::Ok:
+        break;
+    }
+    if (static_cast<std::size_t>(file) > sets.size()) {
+        r.error(4038, msg::set_missing(file, disk));
+        return nullptr;
+    }
+    return &sets[static_cast<std::size_t>(file) - 1];
+}
+
+void terminate_read(const char* statement, Response& r) {
+    r.error(3013, msg::terminating(statement));
+    r.done(done::kError);
+}
+
 } // namespace
 
-void run_filelist(const sql::FileList& s, Context& c) {
-    BackupHeader h;
-    const BackupRead read = read_backup_header(s.disk, h);
-    if (read != BackupRead::Ok) {
-        if (read == BackupRead::Missing)
-            c.r.error(3201, msg::cannot_open_device(s.disk), 16, 2);
-        else
-            c.r.error(3241, msg::media_malformed(s.disk));
-        c.r.error(3013, msg::terminating("RESTORE FILELIST"));
-        c.r.done(done::kError);
-        return;
+void run_headeronly(const sql::HeaderOnly& s, Context& c) {
+    std::vector<BackupHeader> sets;
+    if (!find_set(s.disk, 1, sets, c.r))
+        return terminate_read("RESTORE HEADERONLY", c.r);
+    ByteWriter& w = c.r.out();
+    write_columns(w, {{"BackupName", ColumnType::NVarChar, 128, true},
+                      {"BackupDescription", ColumnType::NVarChar, 255, true},
+                      {"BackupType", ColumnType::Int, 2, false},
+                      {"Position", ColumnType::Int, 2, false},
+                      {"DeviceType", ColumnType::Int, 1, false},
+                      {"ServerName", ColumnType::NVarChar, 128, false},
+                      {"DatabaseName", ColumnType::NVarChar, 128, false},
+                      {"DatabaseVersion", ColumnType::Int, 4, false},
+                      {"BackupSize", ColumnType::Numeric20, 0, false},
+                      {"BackupStartDate", ColumnType::DateTime, 0, false},
+                      {"BackupFinishDate", ColumnType::DateTime, 0, false},
+                      {"MachineName", ColumnType::NVarChar, 128, false}});
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const BackupHeader& h = sets[i];
+        write_row_start(w);
+        write_nvarchar(w, h.name.empty() ? std::nullopt : std::optional<std::string>(h.name));
+        write_nvarchar(w, std::nullopt);
+        write_int(w, 2, 1); // a full database backup
+        write_int(w, 2, static_cast<std::int32_t>(i + 1));
+        write_int(w, 1, 2); // disk
+        write_nvarchar(w, std::string(kServerName));
+        write_nvarchar(w, h.database);
+        write_int(w, 4, 539); // the database version of SQL Server 2000
+        write_numeric20(w, h.end_offset - h.set_offset);
+        write_local_datetime(w, h.finished * 1000);
+        write_local_datetime(w, h.finished * 1000);
+        write_nvarchar(w, std::string(kServerName));
     }
+    c.r.done(done::kCount, static_cast<std::uint32_t>(sets.size()));
+}
+
+void run_filelist(const sql::FileList& s, Context& c) {
+    std::vector<BackupHeader> sets;
+    const BackupHeader* set = find_set(s.disk, s.file, sets, c.r);
+    if (!set)
+        return terminate_read("RESTORE FILELIST", c.r);
+    const BackupHeader& h = *set;
     ByteWriter& w = c.r.out();
     write_columns(w, {{"LogicalName", ColumnType::NVarChar, 128, false},
                       {"PhysicalName", ColumnType::NVarChar, 260, false},
@@ -141,17 +197,11 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
         c.r.error(3013, msg::terminating("RESTORE DATABASE"));
         c.r.done(done::kError);
     };
-    BackupHeader h;
-    switch (read_backup_header(s.disk, h)) {
-    case BackupRead::Missing:
-        c.r.error(3201, msg::cannot_open_device(s.disk), 16, 2);
+    std::vector<BackupHeader> sets;
+    const BackupHeader* set = find_set(s.disk, s.file, sets, c.r);
+    if (!set)
         return abort();
-    case BackupRead::Malformed:
-        c.r.error(3241, msg::media_malformed(s.disk));
-        return abort();
-    case BackupRead::Ok:
-        break;
-    }
+    const BackupHeader& h = *set;
 
     Database target{s.name, "RESTORING", {}};
     {
@@ -263,7 +313,7 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
     release(s.recovery ? "ONLINE" : "RESTORING");
     std::uint64_t all_pages = 0;
     for (const BackupEntry& e : h.files) {
-        c.r.info(4035, msg::processed_pages(pages(e.size), s.name, e.logical));
+        c.r.info(4035, msg::processed_pages(pages(e.size), s.name, e.logical, s.file));
         all_pages += pages(e.size);
     }
     c.r.info(3014, "RESTORE DATABASE successfully processed " + std::to_string(all_pages) +
@@ -305,14 +355,37 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
         c.r.error(3201, msg::cannot_open_device(s.disk), 16, 2);
         return abort();
     }
-    // Written beside the target and renamed, so a broken backup never looks whole.
+    h.name = s.set_name;
+    h.finished = std::chrono::duration_cast<std::chrono::seconds>(
+                     std::chrono::system_clock::now().time_since_epoch())
+                     .count();
+    // Without INIT or FORMAT the set goes after those already on the device.
+    std::vector<BackupHeader> sets;
+    const BackupRead existing = s.init ? BackupRead::Missing : read_backup_device(s.disk, sets);
+    if (existing == BackupRead::Malformed) {
+        c.r.error(3241, msg::media_malformed(s.disk));
+        return abort();
+    }
+    const bool append = existing == BackupRead::Ok;
+    const std::uint64_t base = append ? sets.back().end_offset : 0;
+    const int position = append ? static_cast<int>(sets.size()) + 1 : 1;
+    // A new device is written beside the target and renamed, and an appended set is cut off again
+    // on failure, so a broken backup never looks whole.
     const std::string partial = s.disk + ".partial";
-    const Fd out(::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    const Fd out(append ? ::open(s.disk.c_str(), O_WRONLY | O_CLOEXEC)
+                        : ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    auto undo = [&]() {
+        if (!append)
+            ::unlink(partial.c_str());
+        else if (::ftruncate(out.get(), static_cast<off_t>(base)) != 0)
+            std::cerr << "standin: cannot cut " << s.disk << " back to its earlier sets\n";
+    };
     const std::string head = backup_header_text(h);
-    if (!out.ok() ||
-        ::pwrite(out.get(), head.data(), head.size(), 0) != static_cast<ssize_t>(head.size())) {
+    if (!out.ok() || ::pwrite(out.get(), head.data(), head.size(), static_cast<off_t>(base)) !=
+                         static_cast<ssize_t>(head.size())) {
         c.r.error(3201, msg::cannot_open_device(s.disk), 16, 2);
-        ::unlink(partial.c_str());
+        if (out.ok())
+            undo();
         return abort();
     }
     std::uint64_t total = 0;
@@ -328,14 +401,14 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
         }
         return !c.r.cancelled();
     });
-    std::uint64_t offset = head.size();
+    std::uint64_t offset = base + head.size();
     for (std::size_t i = 0; i < h.files.size(); ++i) {
         const Fd in(::open(sources[i].c_str(), O_RDONLY | O_CLOEXEC));
         const Copier::Result res =
             in.ok() ? copier.copy(in.get(), kDataHeaderSize, out.get(), offset, h.files[i].size)
                     : Copier::Result::ReadFailed;
         if (res != Copier::Result::Ok) {
-            ::unlink(partial.c_str());
+            undo();
             if (dropped) {
                 c.r.drop();
                 return;
@@ -348,8 +421,8 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
         }
         offset += h.files[i].size;
     }
-    if (c.drop_midway || ::rename(partial.c_str(), s.disk.c_str()) != 0) {
-        ::unlink(partial.c_str());
+    if (c.drop_midway || (!append && ::rename(partial.c_str(), s.disk.c_str()) != 0)) {
+        undo();
         if (c.drop_midway) {
             c.r.drop();
             return;
@@ -360,7 +433,7 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
     progress.finish();
     std::uint64_t all_pages = 0;
     for (const BackupEntry& e : h.files) {
-        c.r.info(4035, msg::processed_pages(pages(e.size), h.database, e.logical));
+        c.r.info(4035, msg::processed_pages(pages(e.size), h.database, e.logical, position));
         all_pages += pages(e.size);
     }
     c.r.info(3014, "BACKUP DATABASE successfully processed " + std::to_string(all_pages) +

@@ -11,6 +11,7 @@ namespace {
 constexpr const char* kDataMagic = "STANDIN-DATAFILE 1\n";
 constexpr const char* kBackupMagic = "STANDIN-BACKUP 1\n";
 constexpr std::size_t kMaxBackupHeader = 1 << 20;
+constexpr std::size_t kMaxBackupSets = 32767;
 
 bool needs_escape(unsigned char c) {
     return c <= 0x20 || c == '%' || c == 0x7F;
@@ -134,7 +135,8 @@ HeaderRead read_data_header(const std::string& path, DataHeader& out) {
 
 std::string backup_header_text(const BackupHeader& h) {
     std::ostringstream o;
-    o << kBackupMagic << "database " << encode_field(h.database) << "\nfiles " << h.files.size()
+    o << kBackupMagic << "database " << encode_field(h.database) << "\nname "
+      << encode_field(h.name) << "\nfinished " << h.finished << "\nfiles " << h.files.size()
       << "\n";
     for (const BackupEntry& f : h.files)
         o << "file " << f.type << ' ' << f.size << ' ' << encode_field(f.logical) << ' '
@@ -143,13 +145,12 @@ std::string backup_header_text(const BackupHeader& h) {
     return o.str();
 }
 
-BackupRead read_backup_header(const std::string& path, BackupHeader& out) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return BackupRead::Missing;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return BackupRead::Missing;
+namespace {
+
+// One set's header at `offset`; `length` is the device's. Fills the offsets.
+bool read_set(std::ifstream& in, std::uint64_t offset, std::uint64_t length, BackupHeader& out) {
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(offset));
     std::string line;
     std::size_t consumed = 0;
     auto next_line = [&]() -> bool {
@@ -159,27 +160,42 @@ BackupRead read_backup_header(const std::string& path, BackupHeader& out) {
         return consumed <= kMaxBackupHeader;
     };
     if (!next_line() || line + "\n" != kBackupMagic)
-        return BackupRead::Malformed;
+        return false;
     if (!next_line() || line.rfind("database ", 0) != 0)
-        return BackupRead::Malformed;
+        return false;
     auto db = decode_field(line.substr(9));
     if (!db)
-        return BackupRead::Malformed;
+        return false;
     out.database = *db;
-    if (!next_line() || line.rfind("files ", 0) != 0)
-        return BackupRead::Malformed;
+    if (!next_line())
+        return false;
+    // Sets written before names and dates were kept have neither line.
+    if (line.rfind("name ", 0) == 0) {
+        auto name = decode_field(line.substr(5));
+        if (!name || !next_line())
+            return false;
+        out.name = *name;
+    }
+    if (line.rfind("finished ", 0) == 0) {
+        auto finished = to_u64(line.substr(9));
+        if (!finished || *finished > (1ull << 40) || !next_line())
+            return false;
+        out.finished = static_cast<std::int64_t>(*finished);
+    }
+    if (line.rfind("files ", 0) != 0)
+        return false;
     auto count = to_u64(line.substr(6));
     if (!count || *count > 1000)
-        return BackupRead::Malformed;
+        return false;
     std::uint64_t total = 0;
     out.files.clear();
     for (std::uint64_t i = 0; i < *count; ++i) {
         if (!next_line())
-            return BackupRead::Malformed;
+            return false;
         std::istringstream f(line);
         std::string word, type, size, logical, physical, group;
         if (!(f >> word >> type >> size >> logical >> physical >> group) || word != "file")
-            return BackupRead::Malformed;
+            return false;
         BackupEntry e;
         auto t = to_type(type);
         auto n = to_u64(size);
@@ -187,23 +203,47 @@ BackupRead read_backup_header(const std::string& path, BackupHeader& out) {
         auto p = decode_field(physical);
         auto g = decode_field(group);
         if (!t || !n || !l || !p || !g)
-            return BackupRead::Malformed;
+            return false;
         e.type = *t;
         e.size = *n;
         e.logical = *l;
         e.physical = *p;
         e.filegroup = *g;
         // Checked against the file one by one, so that the sum of the sizes cannot wrap.
-        if (e.size > static_cast<std::uint64_t>(st.st_size) - total)
-            return BackupRead::Malformed;
+        if (e.size > length - offset - total)
+            return false;
         total += e.size;
         out.files.push_back(std::move(e));
     }
     if (!next_line() || line != "end")
-        return BackupRead::Malformed;
-    out.content_offset = consumed;
-    if (static_cast<std::uint64_t>(st.st_size) != consumed + total)
-        return BackupRead::Malformed;
+        return false;
+    out.set_offset = offset;
+    out.content_offset = offset + consumed;
+    if (total > length - out.content_offset)
+        return false;
+    out.end_offset = out.content_offset + total;
+    return true;
+}
+
+} // namespace
+
+BackupRead read_backup_device(const std::string& path, std::vector<BackupHeader>& sets) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return BackupRead::Missing;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return BackupRead::Missing;
+    const auto length = static_cast<std::uint64_t>(st.st_size);
+    sets.clear();
+    std::uint64_t offset = 0;
+    do {
+        BackupHeader h;
+        if (sets.size() >= kMaxBackupSets || !read_set(in, offset, length, h))
+            return BackupRead::Malformed;
+        offset = h.end_offset;
+        sets.push_back(std::move(h));
+    } while (offset < length);
     return BackupRead::Ok;
 }
 

@@ -27,8 +27,8 @@ std::string data_header_text(const DataHeader& h);
 enum class HeaderRead { Ok, Missing, NotData };
 HeaderRead read_data_header(const std::string& path, DataHeader& out);
 
-// Backup: a text header (database, file list) followed by each file's content
-// in list order.
+// Backup device: one or more backup sets one after another, each a text header (database, file
+// list) followed by each file's content in list order.
 struct BackupEntry {
     char type = 'D';
     std::string logical;
@@ -39,13 +39,18 @@ struct BackupEntry {
 
 struct BackupHeader {
     std::string database;
+    std::string name;          // BACKUP ... WITH NAME; may be empty
+    std::int64_t finished = 0; // seconds since 1970
     std::vector<BackupEntry> files;
-    std::uint64_t content_offset = 0; // set by read_backup_header
+    std::uint64_t set_offset = 0;     // where the set starts in the device
+    std::uint64_t content_offset = 0; // set by read_backup_device
+    std::uint64_t end_offset = 0;     // where the next set would start
 };
 
 std::string backup_header_text(const BackupHeader& h);
 enum class BackupRead { Ok, Missing, Malformed };
-BackupRead read_backup_header(const std::string& path, BackupHeader& out);
+// Reads every set's header, in position order; Malformed unless the sets fill the file exactly.
+BackupRead read_backup_device(const std::string& path, std::vector<BackupHeader>& sets);
 
 // Deterministic filler for generated file contents.
 void fill_pattern(std::uint8_t* buf, std::size_t n, std::uint64_t seed);

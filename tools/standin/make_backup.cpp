@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <iostream>
 #include <unistd.h>
@@ -59,8 +60,9 @@ std::optional<BackupEntry> parse_file(std::string_view arg) {
 }
 
 int usage() {
-    std::cerr << "usage: standin make-backup OUT.bak --db NAME --file D:LOGICAL:SIZE[:PHYSICAL] "
-                 "--file L:LOGICAL:SIZE [--file F:LOGICAL:SIZE ...]\n";
+    std::cerr
+        << "usage: standin make-backup OUT.bak [--append] --db NAME "
+           "--file D:LOGICAL:SIZE[:PHYSICAL] --file L:LOGICAL:SIZE [--file F:LOGICAL:SIZE ...]\n";
     return 2;
 }
 
@@ -71,8 +73,13 @@ int make_backup_main(int argc, char** argv) {
         return usage();
     const std::string out = argv[0];
     BackupHeader h;
+    bool append = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--append") {
+            append = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return usage();
         if (a == "--db") {
@@ -97,23 +104,39 @@ int make_backup_main(int argc, char** argv) {
     if (h.database.empty() || h.files.empty())
         return usage();
 
-    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    h.finished = static_cast<std::int64_t>(std::time(nullptr));
+
+    // --append adds a set after those already on the device; each set's content differs.
+    std::vector<BackupHeader> sets;
+    if (append && read_backup_device(out, sets) != BackupRead::Ok) {
+        std::cerr << "standin: " << out << " is no backup device to append to\n";
+        return 1;
+    }
+    const std::uint64_t base = append ? sets.back().end_offset : 0;
+    const int fd =
+        ::open(out.c_str(),
+               append ? O_WRONLY | O_CLOEXEC : O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         std::cerr << "standin: cannot create " << out << ": " << std::strerror(errno) << "\n";
         return 1;
     }
     const std::string head = backup_header_text(h);
-    bool ok = ::write(fd, head.data(), head.size()) == static_cast<ssize_t>(head.size());
+    bool ok = ::pwrite(fd, head.data(), head.size(), static_cast<off_t>(base)) ==
+              static_cast<ssize_t>(head.size());
     Copier copier(0, [](std::uint64_t, long) { return true; });
-    std::uint64_t offset = head.size();
+    std::uint64_t offset = base + head.size();
     for (std::size_t i = 0; ok && i < h.files.size(); ++i) {
-        ok = copier.generate(fd, offset, h.files[i].size, i + 1) == Copier::Result::Ok;
+        const std::uint64_t seed = sets.size() * 1000 + i + 1;
+        ok = copier.generate(fd, offset, h.files[i].size, seed) == Copier::Result::Ok;
         offset += h.files[i].size;
     }
+    const int err = errno;
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
-        std::cerr << "standin: writing " << out << " failed: " << std::strerror(errno) << "\n";
-        ::unlink(out.c_str());
+        std::cerr << "standin: writing " << out << " failed: " << std::strerror(err) << "\n";
+        if (append ? ::truncate(out.c_str(), static_cast<off_t>(base)) != 0
+                   : ::unlink(out.c_str()) != 0)
+            std::cerr << "standin: " << out << " is left broken\n";
         return 1;
     }
     return 0;

@@ -91,9 +91,14 @@ inline std::string media_malformed(std::string_view path) {
            " is incorrectly formed. SQL Server cannot process this media family.";
 }
 inline std::string processed_pages(std::uint64_t pages, std::string_view db,
-                                   std::string_view logical) {
+                                   std::string_view logical, int set) {
     return "Processed " + std::to_string(pages) + " pages for database " + q(db) + ", file " +
-           q(logical) + " on file 1.";
+           q(logical) + " on file " + std::to_string(set) + ".";
+}
+// FILE = n beyond the last set of a device. Number and text recalled from SQL Server 2000's
+// sysmessages; not found in the documentation at hand, so assumed.
+inline std::string set_missing(int set, std::string_view path) {
+    return "Cannot find file ID " + std::to_string(set) + " on device " + q(path) + ".";
 }
 inline std::string device_activation(std::string_view path) {
     return "Device activation error. The physical file name " + q(path) + " may be incorrect.";

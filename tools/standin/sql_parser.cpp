@@ -75,6 +75,14 @@ private:
         next();
         return v;
     }
+    // FILE = n names a backup set by its position, 1 to 32767.
+    int backup_set() {
+        expect_punct('=');
+        const std::uint64_t v = number();
+        if (v < 1 || v > 32767)
+            fail();
+        return static_cast<int>(v);
+    }
     int small_number() {
         const std::uint64_t v = number();
         if (v > 1000000)
@@ -153,6 +161,16 @@ Statement Parser::select() {
 }
 
 Statement Parser::restore() {
+    if (accept("HEADERONLY")) {
+        HeaderOnly h;
+        expect("FROM");
+        expect("DISK");
+        expect_punct('=');
+        h.disk = string();
+        if (accept("WITH"))
+            expect("NOUNLOAD");
+        return h;
+    }
     if (accept("FILELISTONLY")) {
         FileList f;
         expect("FROM");
@@ -162,9 +180,7 @@ Statement Parser::restore() {
         if (accept("WITH")) {
             do {
                 if (accept("FILE")) {
-                    expect_punct('=');
-                    if (number() != 1)
-                        fail();
+                    f.file = backup_set();
                 } else if (!accept("NOUNLOAD")) {
                     fail();
                 }
@@ -182,9 +198,7 @@ Statement Parser::restore() {
     if (accept("WITH")) {
         do {
             if (accept("FILE")) {
-                expect_punct('=');
-                if (number() != 1)
-                    fail();
+                r.file = backup_set();
             } else if (accept("STATS")) {
                 r.stats = 10;
                 if (accept_punct('='))
@@ -287,11 +301,15 @@ Statement Parser::backup() {
                     b.stats = small_number();
                 if (b.stats < 1 || b.stats > 100)
                     fail();
-            } else if (accept("NAME") || accept("DESCRIPTION")) {
+            } else if (accept("NAME")) {
+                expect_punct('=');
+                b.set_name = string();
+            } else if (accept("DESCRIPTION")) {
                 expect_punct('=');
                 string();
-            } else if (!accept("INIT") && !accept("NOINIT") && !accept("FORMAT") &&
-                       !accept("NOUNLOAD") && !accept("SKIP")) {
+            } else if (accept("INIT") || accept("FORMAT")) {
+                b.init = true;
+            } else if (!accept("NOINIT") && !accept("NOUNLOAD") && !accept("SKIP")) {
                 fail();
             }
         } while (accept_punct(','));
@@ -374,6 +392,7 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const DetachDb&) const { return "detach"; }
         std::string_view operator()(const DropDatabase&) const { return "drop"; }
         std::string_view operator()(const SetOption&) const { return "set"; }
+        std::string_view operator()(const HeaderOnly&) const { return "headeronly"; }
     };
     return std::visit(Names{}, s);
 }

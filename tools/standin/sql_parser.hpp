@@ -17,6 +17,11 @@ struct SelectDatabases {
 
 struct FileList {
     std::string disk;
+    int file = 1; // the backup set, by position
+};
+
+struct HeaderOnly {
+    std::string disk;
 };
 
 struct FileDef {
@@ -39,6 +44,7 @@ struct Move {
 struct RestoreDatabase {
     std::string name;
     std::string disk;
+    int file = 1;
     int stats = 0; // 0: no progress messages
     bool replace = false;
     bool recovery = true;
@@ -48,7 +54,9 @@ struct RestoreDatabase {
 struct BackupDatabase {
     std::string name;
     std::string disk;
+    std::string set_name;
     int stats = 0;
+    bool init = false; // INIT or FORMAT: the device is written afresh instead of appended to
 };
 
 struct AttachDb {
@@ -67,8 +75,9 @@ struct DropDatabase {
 // SET options (sent by some clients after login) are accepted and ignored.
 struct SetOption {};
 
-using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
-                               BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption>;
+using Statement =
+    std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
+                 BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption, HeaderOnly>;
 
 struct SyntaxError {
     int line = 1;

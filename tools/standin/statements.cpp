@@ -23,6 +23,7 @@ constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
     adapt<sql::RestoreDatabase, run_restore>, adapt<sql::BackupDatabase, run_backup>,
     adapt<sql::AttachDb, run_attach>,         adapt<sql::DetachDb, run_detach>,
     adapt<sql::DropDatabase, run_drop>,       adapt<sql::SetOption, run_set>,
+    adapt<sql::HeaderOnly, run_headeronly>,
 };
 
 bool is_procedure(const sql::Statement& s) {
@@ -77,21 +78,23 @@ void run_statement(const sql::Statement& s, Context& c) {
     }
 }
 
-void run_getdate(const sql::GetDate&, Context& c) {
-    using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t t = system_clock::to_time_t(now);
+void write_local_datetime(ByteWriter& w, std::int64_t unix_ms) {
+    const std::time_t t = static_cast<std::time_t>(unix_ms / 1000);
     std::tm tm{};
     localtime_r(&t, &tm);
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
     const std::int32_t days = days_since_1900(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-    const long long msec = (tm.tm_hour * 3600LL + tm.tm_min * 60 + tm.tm_sec) * 1000 + ms;
-    const auto ticks = static_cast<std::uint32_t>((msec * 300 + 500) / 1000);
+    const long long msec =
+        (tm.tm_hour * 3600LL + tm.tm_min * 60 + tm.tm_sec) * 1000 + unix_ms % 1000;
+    write_datetime(w, days, static_cast<std::uint32_t>((msec * 300 + 500) / 1000));
+}
 
+void run_getdate(const sql::GetDate&, Context& c) {
+    using namespace std::chrono;
     ByteWriter& w = c.r.out();
     write_columns(w, {{"", ColumnType::DateTime, 0, true}});
     write_row_start(w);
-    write_datetime(w, days, ticks);
+    write_local_datetime(
+        w, duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
     c.r.done(done::kCount, 1);
 }
 

@@ -122,6 +122,10 @@ void write_columns(ByteWriter& w, const std::vector<Column>& cols) {
             w.u8(20);
             w.u8(0);
             break;
+        case ColumnType::Int:
+            w.u8(0x26); // INTN
+            w.u8(static_cast<std::uint8_t>(c.length));
+            break;
         }
         write_b_varchar(w, c.name);
     }
@@ -159,6 +163,12 @@ void write_numeric20(ByteWriter& w, std::uint64_t v) {
         w.u8(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
     for (int i = 0; i < 4; ++i)
         w.u8(0);
+}
+
+void write_int(ByteWriter& w, std::uint8_t bytes, std::int32_t v) {
+    w.u8(bytes);
+    for (int i = 0; i < bytes; ++i)
+        w.u8(static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
 }
 
 } // namespace standin

@@ -41,12 +41,12 @@ void write_message(ByteWriter& w, bool is_error, std::int32_t number, std::uint8
 void write_done(ByteWriter& w, std::uint8_t token, std::uint16_t status, std::uint32_t count = 0);
 void write_return_status(ByteWriter& w, std::int32_t value);
 
-enum class ColumnType { NVarChar, Char, DateTime, Numeric20 };
+enum class ColumnType { NVarChar, Char, DateTime, Numeric20, Int };
 
 struct Column {
     std::string name;
     ColumnType type;
-    std::uint16_t length = 0; // characters for NVarChar/Char
+    std::uint16_t length = 0; // characters for NVarChar/Char, bytes (1, 2 or 4) for Int
     bool nullable = false;
 };
 
@@ -56,5 +56,6 @@ void write_nvarchar(ByteWriter& w, const std::optional<std::string>& v);
 void write_char(ByteWriter& w, std::string_view ascii);
 void write_datetime(ByteWriter& w, std::int32_t days, std::uint32_t ticks);
 void write_numeric20(ByteWriter& w, std::uint64_t v);
+void write_int(ByteWriter& w, std::uint8_t bytes, std::int32_t v);
 
 } // namespace standin

@@ -29,6 +29,10 @@ const QString HelpText = QStringLiteral(
     "                      connect, read the file list and print the statements that would be\n"
     "                      sent, changing nothing on the server or here; a folder that the\n"
     "                      restore would create is named on standard error\n"
+    "  --list              列出备份文件中的每个备份集及其文件和目标路径，不做任何修改\n"
+    "                      list every backup set of the backup file with its files and the\n"
+    "                      target paths a restore would use, changing nothing\n"
+    "  --backup-set N      恢复第 N 个备份集（默认 1）/ restore backup set N (default: 1)\n"
     "  --help              显示本帮助 / show this help\n"
     "\n"
     "相对路径（--backup、--mdf、--dir 及默认值文件中的路径）以当前目录为准；\n"
@@ -56,8 +60,11 @@ parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption dir(QStringLiteral("dir"), {}, QStringLiteral("DIR"));
     const QCommandLineOption defaults(QStringLiteral("defaults"), {}, QStringLiteral("FILE"));
     const QCommandLineOption script(QStringLiteral("script"));
+    const QCommandLineOption list(QStringLiteral("list"));
+    const QCommandLineOption backupSet(QStringLiteral("backup-set"), {}, QStringLiteral("N"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, help});
+    parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, list,
+                       backupSet, help});
 
     if (!parser.parse(arguments)) {
         return UsageError{parser.errorText()};
@@ -70,7 +77,7 @@ parseCommandLine(const QStringList& arguments) {
                           parser.positionalArguments().first()};
     }
     for (const QCommandLineOption* option :
-         {&server, &user, &backup, &mdf, &name, &dir, &defaults}) {
+         {&server, &user, &backup, &mdf, &name, &dir, &defaults, &backupSet}) {
         if (parser.values(*option).size() > 1) {
             return UsageError{QStringLiteral("--") + option->names().first() +
                               QStringLiteral(" given more than once")};
@@ -81,6 +88,13 @@ parseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(backup) && parser.isSet(mdf)) {
         return UsageError{QStringLiteral("--backup and --mdf exclude each other")};
+    }
+    // SQL Server numbers the sets of a device from 1 to 32767.
+    bool number = false;
+    const int set = parser.value(backupSet).toInt(&number);
+    if (parser.isSet(backupSet) && (!number || set < 1 || set > 32767)) {
+        return UsageError{QStringLiteral("--backup-set wants a number from 1 to 32767, not ") +
+                          parser.value(backupSet)};
     }
 
     const auto valueOf = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
@@ -96,6 +110,10 @@ parseCommandLine(const QStringList& arguments) {
     result.dir = valueOf(dir);
     result.defaultsFile = valueOf(defaults);
     result.script = parser.isSet(script);
+    result.list = parser.isSet(list);
+    if (parser.isSet(backupSet)) {
+        result.backupSet = set;
+    }
     return result;
 }
 

@@ -20,6 +20,8 @@ struct CommandLine {
     std::optional<QString> dir;
     std::optional<QString> defaultsFile;
     bool script = false;
+    bool list = false;
+    std::optional<int> backupSet; // position in the backup device, from 1
 };
 
 struct HelpRequested {

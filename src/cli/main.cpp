@@ -1,5 +1,6 @@
 // quarn-sql-restore-cli: the window's checks and restore, driven from a script.
 
+#include "cli/BackupListing.h"
 #include "cli/CommandLine.h"
 #include "cli/ConsoleView.h"
 #include "cli/FieldDefaults.h"
@@ -49,13 +50,19 @@ int main(int argc, char* argv[]) {
         err << *problem << '\n' << Qt::flush;
         return Refused;
     }
+    const bool readsBackupSets = commandLine.list || commandLine.backupSet;
+    if (readsBackupSets && view.source != restore::SourceKind::Backup) {
+        err << "--list and --backup-set read a backup file (--backup)\n" << Qt::flush;
+        return Refused;
+    }
     // A review must leave this machine as it found it, too.
-    auto request =
-        restore::validateRequest(view, commandLine.script ? restore::MissingDirectory::Announce
+    const bool reviews = commandLine.script || commandLine.list;
+    auto request = restore::validateRequest(view, reviews ? restore::MissingDirectory::Announce
                                                           : restore::MissingDirectory::Create);
     if (!request) {
         return Refused;
     }
+    request->backupSet = commandLine.backupSet.value_or(1);
 
     db::OdbcQueryClient server;
     try {
@@ -67,6 +74,28 @@ int main(int argc, char* argv[]) {
     if (commandLine.script) {
         // Nothing is restored, so the steps and the success notice would claim what did not happen.
         view.setProgress(cli::ConsoleView::Progress::Hidden);
+    }
+    if (readsBackupSets) {
+        try {
+            if (commandLine.list) {
+                cli::listBackupSets(server, *request, out);
+                return Succeeded;
+            }
+            if (const int sets = cli::countBackupSets(server, *request);
+                request->backupSet > sets) {
+                err << QStringLiteral("备份集 %1 不存在 / there is no backup set %1: %2 holds %3\n")
+                           .arg(request->backupSet)
+                           .arg(request->sourcePath)
+                           .arg(sets)
+                    << Qt::flush;
+                return Refused;
+            }
+        } catch (const db::QueryError& error) {
+            err << QStringLiteral("读取备份出错 / reading the backup failed:\n") << error.message()
+                << '\n'
+                << Qt::flush;
+            return RestoreFailed;
+        }
     }
     cli::ScriptingQueryClient scripting(server, out);
     db::QueryClient& qry = commandLine.script ? static_cast<db::QueryClient&>(scripting) : server;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringEncoder>
 
@@ -101,6 +102,9 @@ TEST(Cli, UnusableArgumentsExitWithTwoBeforeAnythingElse) {
         {"--name", "a", "--name", "b"},
         {"--defaults", "/nonexistent/defaults.ini"},
         {"--server"},
+        {"--backup-set", "0"},
+        {"--backup-set", "x"},
+        {"--list", "--mdf", "a_Data.mdf"},
     };
     for (const QStringList& arguments : rows) {
         const Outcome outcome = runCli(arguments);
@@ -315,6 +319,83 @@ TEST_F(CliAgainstStandin, ScriptReadsTheFileListAndSendsNothingThatChangesTheSer
     EXPECT_EQ(batches[0], "SELECT GETDATE()\r\n");
     EXPECT_TRUE(batches[1].startsWith("RESTORE FILELISTONLY FROM  DISK = N'"));
     EXPECT_FALSE(server.catalogueText().contains("Reviewed"));
+}
+
+// A device of three sets: D,L, then D,D,L, then D,L,L,F. The files of the last two name a folder
+// of their own, where a detached database's file lies at every original path.
+TEST_F(CliAgainstStandin, ListsTheSetsAndRestoresTheChosenOneWithEveryFile) {
+    using Device = quarn_test::StandinProcess::Device;
+    const QString device = server.scratch() + "/sets.bak";
+    const QString origin = server.scratch() + "/origin/";
+    ASSERT_TRUE(QDir().mkpath(origin));
+    const auto at = [&](const QString& file) { return file + ":64K:" + origin + file; };
+    ASSERT_TRUE(server.makeBackup(device, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"}));
+    ASSERT_TRUE(server.makeBackup(
+        device, "Second", {at("D:Two_Data"), at("D:Two_Index"), at("L:Two_Log")}, Device::Append));
+    ASSERT_TRUE(server.makeBackup(
+        device, "Third",
+        {at("D:Three_Data"), at("L:Three_Log"), at("L:Three_Log2"), at("F:Three_Cat")},
+        Device::Append))
+        << server.errorString().toStdString();
+    const QStringList foreign = QDir(origin).entryList(QDir::Files);
+    for (const QString& file : foreign) {
+        QFile written(origin + file);
+        ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+        written.write(file.toUtf8());
+    }
+    const auto withSet = [&](const QString& name, const QString& option) {
+        QStringList arguments = restoreArguments(name);
+        arguments[arguments.indexOf("--backup") + 1] = device;
+        return arguments << option.split(' ');
+    };
+
+    const Outcome listed = runCli(withSet("Listed", "--list"));
+    ASSERT_EQ(listed.exitCode, 0) << describe(listed);
+    EXPECT_EQ(listed.out.count(QStringLiteral("备份集 backup set ")), 3) << describe(listed);
+    EXPECT_TRUE(listed.out.contains(QStringLiteral("备份集 backup set 3: Third")));
+    EXPECT_TRUE(listed.out.contains("  F Three_Cat -> " + dataDir + "/Listed_Three_Cat\n"));
+    EXPECT_TRUE(
+        server.batches().filter(QRegularExpression("^(CREATE|RESTORE DATABASE)")).isEmpty());
+
+    const Outcome missing = runCli(withSet("Fourth", "--backup-set 4"));
+    EXPECT_EQ(missing.exitCode, 2) << describe(missing);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("备份集 4 不存在"))) << describe(missing);
+
+    const struct {
+        QString set;
+        QString name;
+        QStringList files;
+    } restores[] = {
+        {"2", "Second", {"Second_Data.MDF", "Second_Log.LDF", "Second_Two_Data.NDF"}},
+        {"3",
+         "Third",
+         {"Third_Data.MDF", "Third_Log.LDF", "Third_Three_Cat", "Third_Three_Log.LDF"}},
+    };
+    for (const auto& row : restores) {
+        const Outcome restored = runCli(withSet(row.name, "--backup-set " + row.set));
+        ASSERT_EQ(restored.exitCode, 0) << describe(restored);
+        EXPECT_EQ(QDir(dataDir).entryList({row.name + "_*"}, QDir::Files, QDir::Name), row.files);
+    }
+    // The files arrived from the sets chosen, not from the first.
+    EXPECT_TRUE(server.catalogueText().contains("file D Two_Index " + dataDir + "/Second_Data.MDF"))
+        << server.catalogueText().toStdString();
+    EXPECT_TRUE(
+        server.catalogueText().contains("file F Three_Cat " + dataDir + "/Third_Three_Cat"));
+    EXPECT_EQ(QDir(origin).entryList(QDir::Files), foreign);
+    for (const QString& file : foreign) {
+        QFile kept(origin + file);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), file.toUtf8()) << file.toStdString();
+    }
+
+    const QString existing = dataDir + "/Again_Three_Log.LDF";
+    QFile(dataDir + "/Third_Data.MDF").copy(existing);
+    const Outcome refused = runCli(withSet("Again", "--backup-set 3"));
+    EXPECT_EQ(refused.exitCode, 1) << describe(refused);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("目标文件已存在:") + existing))
+        << describe(refused);
+    EXPECT_TRUE(server.batches().last().startsWith("RESTORE FILELISTONLY FROM  DISK = N'" + device +
+                                                   "' WITH  FILE = 3"));
 }
 
 TEST_F(CliAgainstStandin, DefaultsFileFillsUnsetOptionsAndOptionsWin) {

@@ -5,6 +5,9 @@
 #include "WindowFixture.h"
 
 #include "StandinProcess.h"
+#include "db/OdbcQueryClient.h"
+#include "restore/BackupFileList.h"
+#include "restore/StatementTexts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,6 +37,9 @@ const QString FailureHeading =
 const QString CloseRefusedNotice =
     u"\u6b63\u5728\u6062\u590d\u6570\u636e\u5e93\uff0c\u8bf7\u7b49\u5f85\u6062\u590d\u7ed3\u675f\u540e\u518d\u5173\u95ed\u7a97\u53e3\u3002"_s;
 
+// 目标文件已存在:
+const QString ExistingTarget = u"\u76ee\u6807\u6587\u4ef6\u5df2\u5b58\u5728:"_s;
+
 QString describe(const QList<FakeDesktop::Notice>& notices) {
     QStringList texts;
     for (const FakeDesktop::Notice& notice : notices) {
@@ -57,11 +63,18 @@ private slots:
     void wrongPassword();
     void refusedFieldsSendNothingThenCorrectedFieldsRestore();
     void longRestoreShowsItsPercentAndTakesNoInput();
+    void everyFileLandsInTheTargetFolder_data();
+    void everyFileLandsInTheTargetFolder();
+    void anOtherTargetThatExistsIsRefusedBeforeTheCreate();
 
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
     void pressStart() { click("d3"); }
     QString progress() { return find<QPlainTextEdit>("d4")->toPlainText(); }
+    // Enters a restore of `backup` into a new folder of that name and presses start.
+    QString restoreInto(const QString& backup, const QString& name);
+    // Sends statements as the stand-in's sa; empty on success, else the client's text.
+    QString send(const QStringList& statements);
 
     quarn_test::StandinProcess standin;
     QString backupPath;
@@ -221,6 +234,157 @@ void RestoreAgainstStandinTest::longRestoreShowsItsPercentAndTakesNoInput() {
         progress(),
         QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark}).join(u'\n'));
     QCOMPARE(slow.batches().size(), 4);
+}
+
+QString RestoreAgainstStandinTest::restoreInto(const QString& backup, const QString& name) {
+    const QString directory = QDir(standin.scratch()).filePath(name) + u'/';
+    enterBackupRestore(*form, desktop,
+                       {standin.dataSource(), u"sa"_s, u"secret"_s, backup, name, directory});
+    pressStart();
+    return directory;
+}
+
+QString RestoreAgainstStandinTest::send(const QStringList& statements) {
+    db::OdbcQueryClient client;
+    client.setConnectionString(standin.connectionString());
+    try {
+        for (const QString& statement : statements) {
+            client.setStatement(statement);
+            client.execute();
+        }
+    } catch (const db::QueryError& error) {
+        return error.message();
+    }
+    return {};
+}
+
+// Files are "TYPE:LOGICAL", in file-list order. Backups that make-backup writes name files in a
+// folder of their own, where a foreign file lies at every original path; names make-backup cannot
+// carry come from a database the stand-in creates and backs up.
+void RestoreAgainstStandinTest::everyFileLandsInTheTargetFolder_data() {
+    QTest::addColumn<bool>("madeByServer");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("targets");
+    QTest::newRow("D,D,L") << false
+                           << QStringList{u"D:Shop_Data"_s, u"D:Shop_Index"_s, u"L:Shop_Log"_s}
+                           << QStringList{u"_Data.MDF"_s, u"_Log.LDF"_s, u"_Shop_Data.NDF"_s};
+    QTest::newRow("D,L,L,F") << false
+                             << QStringList{u"D:Shop_Data"_s, u"L:Shop_Log"_s, u"L:Shop_Log2"_s,
+                                            u"F:Shop_Cat"_s}
+                             << QStringList{u"_Data.MDF"_s, u"_Log.LDF"_s, u"_Shop_Log.LDF"_s,
+                                            u"_Shop_Cat"_s};
+    const QString longName(128, u'n');
+    const QString chinese = u"\u65b0\u65e5\u5fd7"_s; // 新日志
+    QTest::newRow("hostile logical names")
+        << true << QStringList{u"D:"_s + longName, u"D:it's"_s,       u"D:a]b"_s,     u"D:x/y:z"_s,
+                               u"D:Shop_Data"_s,   u"L:"_s + chinese, u"L:Shop_Log"_s}
+        << QStringList{
+               u"_Data.MDF"_s, u"_Log.LDF"_s,   u"_"_s + longName + u".NDF"_s, u"_it's.NDF"_s,
+               u"_a]b.NDF"_s,  u"_x_y_z.NDF"_s, u"_"_s + chinese + u".LDF"_s};
+}
+
+void RestoreAgainstStandinTest::everyFileLandsInTheTargetFolder() {
+    QFETCH(bool, madeByServer);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, targets);
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).remove(u',').remove(u' ');
+    const QDir origin(QDir(standin.scratch()).filePath(u"origin-"_s + tag));
+    QVERIFY(origin.mkpath(u"."_s));
+    const QString backup = origin.filePath(u"device.bak"_s);
+    QList<restore::BackupFile> rows;
+    QStringList specs;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        rows.append({files[i].section(u':', 1), files[i].left(1)});
+        specs << files[i] + u":64K:"_s + origin.filePath(QString::number(i));
+    }
+    const auto literal = [](const QString& text) {
+        return u"N'"_s + restore::quoteStringLiteral(text) + u'\'';
+    };
+    if (madeByServer) {
+        QStringList data;
+        QStringList logs;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            (rows[i].type == u"D" ? data : logs) << u"(NAME = %1, FILENAME = %2)"_s.arg(
+                literal(rows[i].logicalName), literal(origin.filePath(QString::number(i))));
+        }
+        const QString problem =
+            send({u"CREATE DATABASE [Original] ON PRIMARY "_s + data.join(u", "_s) + u" LOG ON "_s +
+                      logs.join(u", "_s),
+                  u"BACKUP DATABASE [Original] TO DISK = "_s + literal(backup)});
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    } else {
+        QVERIFY2(standin.makeBackup(backup, u"Original"_s, specs),
+                 qPrintable(standin.errorString()));
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            QFile foreign(origin.filePath(QString::number(i)));
+            QVERIFY(foreign.open(QIODevice::WriteOnly));
+            foreign.write("a detached database's file " + QByteArray::number(i));
+        }
+    }
+    const QStringList originBefore = origin.entryList(QDir::Files, QDir::Name);
+
+    const QString name = u"Restored"_s + tag;
+    const QDir target(restoreInto(backup, name));
+
+    QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
+             qPrintable(describe(desktop.notices) + u"\nstand-in said: "_s + standin.stderrText()));
+    QStringList expected;
+    for (const QString& suffix : targets) {
+        expected << name + suffix;
+    }
+    expected.sort();
+    QCOMPARE(target.entryList(QDir::Files, QDir::Name), expected);
+    QCOMPARE(origin.entryList(QDir::Files, QDir::Name), originBefore);
+    if (madeByServer) {
+        return;
+    }
+    const auto foreignFilesKept = [&] {
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            QFile foreign(origin.filePath(QString::number(i)));
+            if (!foreign.open(QIODevice::ReadOnly) ||
+                foreign.readAll() != "a detached database's file " + QByteArray::number(i)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    QVERIFY(foreignFilesKept());
+
+    // The same restore with only the two MOVEs it used to have writes over a foreign file.
+    restore::RestoreRequest old;
+    old.sourcePath = backup;
+    old.databaseName = name + u"Old"_s;
+    old.directory = target.path() + u'/';
+    QVERIFY(restore::takeFileList(rows, old));
+    old.otherFiles.clear();
+    const QString problem = send({restore::buildStatement(restore::StatementKind::Create, old),
+                                  restore::buildStatement(restore::StatementKind::Restore, old)});
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY(!foreignFilesKept());
+}
+
+void RestoreAgainstStandinTest::anOtherTargetThatExistsIsRefusedBeforeTheCreate() {
+    const QString backup = QDir(standin.scratch()).filePath(u"WithCatalog.bak"_s);
+    QVERIFY2(standin.makeBackup(backup, u"Shop"_s,
+                                {u"D:Shop_Data:64K"_s, u"L:Shop_Log:64K"_s, u"F:Shop_Cat:64K"_s}),
+             qPrintable(standin.errorString()));
+    const QString existing = QDir(standin.scratch()).filePath(u"Refused/Refused_Shop_Cat"_s);
+    QVERIFY(QDir().mkpath(QFileInfo(existing).path()));
+    QFile file(existing);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("kept");
+    file.close();
+
+    restoreInto(backup, u"Refused"_s);
+
+    QCOMPARE(desktop.notices.size(), 1);
+    QCOMPARE(desktop.notices[0].text, FailureHeading + ExistingTarget + existing);
+    QVERIFY(desktop.notices[0].kind == restore::NoticeKind::Error);
+    QCOMPARE(progress(), ConnectLine + OkMark);
+    QVERIFY2(standin.batches().last().startsWith(u"RESTORE FILELISTONLY"_s),
+             qPrintable(standin.batches().join(u'|')));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("kept"));
 }
 
 // Exits 77, which CTest counts as skipped, when this build has no stand-in.

@@ -179,8 +179,11 @@ QString StandinProcess::catalogueText() const {
 }
 
 bool StandinProcess::makeBackup(const QString& out, const QString& database,
-                                const QStringList& files) {
+                                const QStringList& files, Device device) {
     QStringList arguments{QStringLiteral("make-backup"), out, QStringLiteral("--db"), database};
+    if (device == Device::Append) {
+        arguments << QStringLiteral("--append");
+    }
     for (const QString& file : files) {
         arguments << QStringLiteral("--file") << file;
     }

@@ -53,9 +53,11 @@ public:
     // The catalogue file's text (ROOT/catalogue.txt).
     QString catalogueText() const;
 
-    // Runs `standin make-backup OUT --db NAME --file TYPE:LOGICAL:SIZE[:PHYSICAL]...`; false with
-    // errorString() on failure.
-    bool makeBackup(const QString& out, const QString& database, const QStringList& files);
+    enum class Device { New, Append };
+    // Runs `standin make-backup OUT --db NAME --file TYPE:LOGICAL:SIZE[:PHYSICAL]...`, with
+    // --append to add a set to OUT; false with errorString() on failure.
+    bool makeBackup(const QString& out, const QString& database, const QStringList& files,
+                    Device device = Device::New);
 
 private:
     QTemporaryDir dir_;

@@ -357,6 +357,14 @@ TEST_F(CliAgainstStandin, ListsTheSetsAndRestoresTheChosenOneWithEveryFile) {
     EXPECT_TRUE(
         server.batches().filter(QRegularExpression("^(CREATE|RESTORE DATABASE)")).isEmpty());
 
+    const Outcome scripted = runCli(withSet("Scripted", "--backup-set 3 --script"));
+    ASSERT_EQ(scripted.exitCode, 0) << describe(scripted);
+    EXPECT_TRUE(scripted.out.contains("WITH  FILE = 3,  NOUNLOAD")) << describe(scripted);
+    EXPECT_TRUE(scripted.out.contains(",  MOVE N'Three_Log' TO N'" + dataDir +
+                                      "/Scripted_Three_Log.LDF',  MOVE N'Three_Cat' TO N'" +
+                                      dataDir + "/Scripted_Three_Cat'\nGO\n"))
+        << describe(scripted);
+
     const Outcome missing = runCli(withSet("Fourth", "--backup-set 4"));
     EXPECT_EQ(missing.exitCode, 2) << describe(missing);
     EXPECT_TRUE(missing.err.contains(QStringLiteral("备份集 4 不存在"))) << describe(missing);

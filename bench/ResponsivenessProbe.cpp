@@ -15,10 +15,10 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMap>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <algorithm>
@@ -68,7 +68,7 @@ int main(int argc, char* argv[]) {
     control<QPushButton>(form, "d1")->click();
     control<QLineEdit>(form, "e1")->setText(options["database"]);
     control<QLineEdit>(form, "e2")->setText(options["directory"]);
-    auto* progress = control<QPlainTextEdit>(form, "d4");
+    auto* progress = control<QTextEdit>(form, "d4");
 
     bool measuring = false;
     qint64 longestNs = 0;

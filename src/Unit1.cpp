@@ -64,7 +64,7 @@ void TForm1::applyLook() {
     setColour(form->a5, QPalette::WindowText, Qt::blue);
     setColour(form->a6, QPalette::WindowText, Qt::blue);
     // A memo-like narrow inner margin leaves the lines of text the most room.
-    for (QPlainTextEdit* area : {form->d2, form->d4}) {
+    for (ui::Memo* area : {form->d2, form->d4}) {
         setColour(area, QPalette::Base, palette().color(QPalette::Button));
         area->document()->setDocumentMargin(1);
     }

@@ -2,11 +2,14 @@
 
 #include "platform/PlatformDefaults.h"
 
+#include <QAccessible>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -45,6 +48,10 @@ private slots:
     void controls();
     void windowProperties();
     void fieldBehaviour();
+    void accessibleNames_data();
+    void accessibleNames();
+    void textAreasFitTheirLines_data();
+    void textAreasFitTheirLines();
     void enterAndEscapeDoNothing();
     void focusAndTabOrder_data();
     void focusAndTabOrder();
@@ -96,7 +103,7 @@ void MainWindowTest::controls_data() {
     row("c4", "QRadioButton", "Panel5", {175, 6, 105, 17}, u"MDF,LDF\u6587\u4ef6"_s);
     row("d1", "QPushButton", "Panel1", {1, 149, 277, 23},
         u" \u9009\u62e9\u6062\u590d\u6765\u6e90\u6587\u4ef6"_s);
-    row("d2", "QPlainTextEdit", "Panel1", {1, 171, 276, 31}, u""_s);
+    row("d2", "QTextEdit", "Panel1", {1, 171, 276, 31}, u""_s);
     row("d3", "QPushButton", "Panel1", {2, 253, 277, 27},
         u"\u5f00\u59cb\u6062\u590d\"\u6570\u636e\u5e93\""_s);
     row("a7", "QLabel", "Panel1", {16, 211, 84, 12},
@@ -105,7 +112,7 @@ void MainWindowTest::controls_data() {
     row("a8", "QLabel", "Panel1", {16, 235, 84, 12},
         u"\u6570\u636e\u5e93\u5b58\u653e\u76ee\u5f55"_s);
     row("e2", "QLineEdit", "Panel1", {108, 231, 145, 20}, platform::defaultDatabaseDirectory());
-    row("d4", "QPlainTextEdit", "Panel1", {1, 280, 276, 58}, ProgressHeading);
+    row("d4", "QTextEdit", "Panel1", {1, 280, 276, 58}, ProgressHeading);
 }
 
 void MainWindowTest::controls() {
@@ -161,13 +168,95 @@ void MainWindowTest::fieldBehaviour() {
     QCOMPARE(b3->displayText(), u"***"_s);
 
     for (const char* name : {"d2", "d4"}) {
-        const auto* area = find<QPlainTextEdit>(name);
+        const auto* area = find<QTextEdit>(name);
         QVERIFY2(area->isReadOnly(), name);
-        QVERIFY2(area->lineWrapMode() == QPlainTextEdit::WidgetWidth, name);
+        QVERIFY2(area->lineWrapMode() == QTextEdit::WidgetWidth, name);
         QVERIFY2(area->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff &&
                      area->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff,
                  name);
     }
+}
+
+void MainWindowTest::accessibleNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("labelled");
+    QTest::addColumn<QString>("group");
+    const QString authentication = u"\u8ba4\u8bc1\u65b9\u5f0f"_s; // 认证方式
+    const QString sourceKind = u"\u6765\u6e90\u7c7b\u578b"_s;     // 来源类型
+    QTest::newRow("b1") << u"\u670d\u52a1\u5668\u7535\u8111\u540d"_s << true << QString();
+    QTest::newRow("b2") << u"\u6570\u636e\u5e93\u7528\u6237\u540d"_s << true << QString();
+    QTest::newRow("b3") << u"\u6570\u636e\u5e93--\u5bc6\u7801"_s << true << QString();
+    QTest::newRow("e1") << u"\u65b0\u7684\u6570\u636e\u5e93\u540d\u79f0"_s << true << QString();
+    QTest::newRow("e2") << u"\u6570\u636e\u5e93\u5b58\u653e\u76ee\u5f55"_s << true << QString();
+    QTest::newRow("d2") << u"\u6062\u590d\u6765\u6e90\u6587\u4ef6"_s << false << QString();
+    QTest::newRow("d4") << u"\u6062\u590d\u8fdb\u5ea6\u4fe1\u606f"_s << false << QString();
+    QTest::newRow("c1") << QString() << false << authentication;
+    QTest::newRow("c2") << QString() << false << authentication;
+    QTest::newRow("c3") << QString() << false << sourceKind;
+    QTest::newRow("c4") << QString() << false << sourceKind;
+}
+
+void MainWindowTest::accessibleNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, labelled);
+    QFETCH(QString, group);
+    QAccessibleInterface* field =
+        QAccessible::queryAccessibleInterface(find<QWidget>(QTest::currentDataTag()));
+    QVERIFY(field);
+    if (labelled) {
+        const auto labels = field->relations(QAccessible::Label);
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(labels[0].first->text(QAccessible::Name), name);
+    }
+    // Qt on Linux reads a drop-down's text as its name and leaves naming it to the label relation.
+    if (!name.isNull() && field->role() != QAccessible::ComboBox) {
+        QCOMPARE(field->text(QAccessible::Name), name);
+    }
+    if (!group.isNull()) {
+        QAccessibleInterface* strip = field->parent();
+        QCOMPARE(strip->role(), QAccessible::Grouping);
+        QCOMPARE(strip->text(QAccessible::Name), group);
+    }
+}
+
+void MainWindowTest::textAreasFitTheirLines_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("laidOutLines");
+    QTest::newRow("d2") << QStringList{u"/var/opt/mssql/backup/\u6bcf\u65e5\u5907\u4efd/"
+                                       u"\u9500\u552e\u7ba1\u7406_2026\u5e7412\u670806\u65e5_"
+                                       u"\u5b8c\u6574\u5907\u4efd.bak"_s}
+                        << 2;
+    QTest::newRow("d4") << QStringList{u"\u5c1d\u8bd5\u8fde\u63a5\u5230MSSQL\u6570\u636e\u5e93"
+                                       u"... ... OK\uff01"_s,
+                                       u"\u6b63\u5728\u521b\u5efa\u65b0\u7684\u6570\u636e\u5e93"
+                                       u"... OK\uff01"_s,
+                                       u"\u6b63\u5728\u6062\u590d\u6570\u636e\u5e93... 40%"_s}
+                        << 3;
+}
+
+// Also run at scale factor 2 (see CMakeLists.txt).
+void MainWindowTest::textAreasFitTheirLines() {
+    QFETCH(QStringList, lines);
+    QFETCH(int, laidOutLines);
+    auto* area = find<QTextEdit>(QTest::currentDataTag());
+    if (area == find<QTextEdit>("d2")) {
+        form->setFieldText(restore::Field::d2, lines[0]);
+    } else {
+        form->clearProgressLines();
+        for (const QString& line : lines) {
+            form->appendProgressLine(line);
+        }
+    }
+    const qreal needed = area->document()->size().height();
+    int laidOut = 0;
+    for (QTextBlock block = area->document()->begin(); block.isValid(); block = block.next()) {
+        laidOut += block.layout()->lineCount();
+    }
+    QCOMPARE(laidOut, laidOutLines);
+    QVERIFY2(
+        needed <= area->viewport()->height(),
+        qPrintable(u"%1 lines need %2 pixels, the area shows %3"_s.arg(laidOut).arg(needed).arg(
+            area->viewport()->height())));
 }
 
 void MainWindowTest::enterAndEscapeDoNothing() {
@@ -177,7 +266,7 @@ void MainWindowTest::enterAndEscapeDoNothing() {
         QTest::keyClick(e1, key);
     }
     QVERIFY2(desktop.notices.isEmpty(), qPrintable(desktop.notices.value(0).text));
-    QCOMPARE(find<QPlainTextEdit>("d4")->toPlainText(), ProgressHeading);
+    QCOMPARE(find<QTextEdit>("d4")->toPlainText(), ProgressHeading);
     QVERIFY(form->isVisible());
 }
 
@@ -261,7 +350,7 @@ void MainWindowTest::filterFollowsSourceKind() {
     click("d1");
     QCOMPARE(desktop.dialogStarts.size(), 1);
     QCOMPARE(desktop.dialogStarts[0].nameFilters, filters);
-    QCOMPARE(find<QPlainTextEdit>("d2")->toPlainText(), u"/backups/shop.bak"_s);
+    QCOMPARE(find<QTextEdit>("d2")->toPlainText(), u"/backups/shop.bak"_s);
 }
 
 void MainWindowTest::cancelledDialogChangesNothing() {
@@ -270,7 +359,7 @@ void MainWindowTest::cancelledDialogChangesNothing() {
     for (int use = 0; use < 3; ++use) {
         click("d1");
     }
-    QCOMPARE(find<QPlainTextEdit>("d2")->toPlainText(), u"/backups/first.bak"_s);
+    QCOMPARE(find<QTextEdit>("d2")->toPlainText(), u"/backups/first.bak"_s);
     QCOMPARE(desktop.dialogStarts.size(), 3);
     QCOMPARE(desktop.dialogStarts[2].fileName, u"/backups/first.bak"_s);
     QCOMPARE(desktop.dialogStarts[2].filterIndex, 1);
@@ -281,7 +370,7 @@ void MainWindowTest::dialogRemembersFileAndFilterEntry() {
                              FakeDesktop::chosen(u"/data/other.bak"_s, 0)};
     click("d1");
     click("c4");
-    QCOMPARE(find<QPlainTextEdit>("d2")->toPlainText(), u"/data/shop_Data.mdf"_s);
+    QCOMPARE(find<QTextEdit>("d2")->toPlainText(), u"/data/shop_Data.mdf"_s);
     click("d1");
     click("d1");
 
@@ -296,7 +385,7 @@ void MainWindowTest::dialogRemembersFileAndFilterEntry() {
 }
 
 void MainWindowTest::progressLines() {
-    auto* d4 = find<QPlainTextEdit>("d4");
+    auto* d4 = find<QTextEdit>("d4");
     QCOMPARE(form->progressLineCount(), 1);
     QCOMPARE(form->lastProgressLine(), ProgressHeading);
 
@@ -315,7 +404,7 @@ void MainWindowTest::progressLines() {
 }
 
 void MainWindowTest::homeKeyIsQueued() {
-    auto* d4 = find<QPlainTextEdit>("d4");
+    auto* d4 = find<QTextEdit>("d4");
     form->appendProgressLine(u"second line"_s);
     d4->moveCursor(QTextCursor::End);
     const int endColumn = d4->textCursor().positionInBlock();
@@ -328,7 +417,7 @@ void MainWindowTest::homeKeyIsQueued() {
 }
 
 void MainWindowTest::progressRepaintsAtOnce() {
-    PaintCounter paints(find<QPlainTextEdit>("d4")->viewport());
+    PaintCounter paints(find<QTextEdit>("d4")->viewport());
     form->appendProgressLine(u"restoring"_s);
     form->repaintProgressNow();
     QVERIFY2(paints.count > 0, "the progress area was not painted before events ran");

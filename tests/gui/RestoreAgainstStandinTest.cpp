@@ -70,7 +70,7 @@ private slots:
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
     void pressStart() { click("d3"); }
-    QString progress() { return find<QPlainTextEdit>("d4")->toPlainText(); }
+    QString progress() { return find<QTextEdit>("d4")->toPlainText(); }
     // Enters a restore of `backup` into a new folder of that name and presses start.
     QString restoreInto(const QString& backup, const QString& name);
     // Sends statements as the stand-in's sa; empty on success, else the client's text.

@@ -8,10 +8,10 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QtTest>
 
 namespace {
@@ -54,7 +54,7 @@ private:
         if (auto* combo = qobject_cast<QComboBox*>(find<QWidget>(name))) {
             return combo->currentText();
         }
-        if (auto* area = qobject_cast<QPlainTextEdit*>(find<QWidget>(name))) {
+        if (auto* area = qobject_cast<QTextEdit*>(find<QWidget>(name))) {
             return area->toPlainText();
         }
         return find<QLineEdit>(name)->text();

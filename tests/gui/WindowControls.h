@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QtTest>
 
 // A control the window must have; a missing one ends the test binary with its name.
@@ -30,7 +30,7 @@ inline QString shownText(const QWidget* widget) {
     if (auto* combo = qobject_cast<const QComboBox*>(widget)) {
         return combo->currentText();
     }
-    if (auto* memo = qobject_cast<const QPlainTextEdit*>(widget)) {
+    if (auto* memo = qobject_cast<const QTextEdit*>(widget)) {
         return memo->toPlainText();
     }
     return {};

@@ -78,7 +78,7 @@ inline void enterRestore(QWidget& window, FakeDesktop& desktop, const RestoreInp
 }
 
 inline QString progressText(QWidget& window) {
-    return control<QPlainTextEdit>(window, "d4")->toPlainText();
+    return control<QTextEdit>(window, "d4")->toPlainText();
 }
 
 inline QString describe(const QList<FakeDesktop::Notice>& notices) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-up of the window program against a minimal one-window Qt Widgets program built the same
-# way: from process start to the window shown and painted, offscreen, runs alternating between the
-# two. The last line gives the median ratios of time and of peak resident memory.
+# way that shows the window's label texts in the window's font, so both load the same CJK font:
+# from process start to the window shown and painted, offscreen, runs alternating between the two.
+# The last line gives the median ratios of time and of peak resident memory.
 #   bench/startup.sh [RUNS]        builds in $BUILD_DIR (default build/)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."

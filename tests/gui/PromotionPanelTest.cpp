@@ -51,7 +51,11 @@ void PromotionPanelTest::controls() {
 }
 
 void PromotionPanelTest::look() {
-    const QImage picture = find<QLabel>("Image1")->pixmap().toImage();
+    auto* image1 = find<QLabel>("Image1");
+    QVERIFY2(image1->pixmap().isNull(), "the promotion picture was decoded before it was seen");
+    form->setOuterWidth(634);
+    QTRY_VERIFY(!image1->pixmap().isNull());
+    const QImage picture = image1->pixmap().toImage();
     QCOMPARE(picture.size(), QSize(345, 281));
     QVERIFY2(!picture.hasAlphaChannel(), "the promotion picture carries an alpha channel");
     for (const char* name : {"Image1", "Panel3", "Label3", "Label4"}) {

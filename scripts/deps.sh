@@ -9,7 +9,7 @@ packages=(
     libgtest-dev
     fonts-noto-cjk
     clang libclang-rt-14-dev
-    dpkg-dev file
+    dpkg-dev file lintian help2man
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // Renders the window offscreen to PNG files: as it starts, and after a successful restore from
-// the SQL Server 2000 stand-in, widened with the promotion panel uncovered.
+// the SQL Server 2000 stand-in, widened with the promotion panel uncovered. At a scale factor
+// above 1 (QT_SCALE_FACTOR) the file names end in @2x and so on.
 //   window_screenshots OUTPUT_DIR
 
 #include "BackupRestoreInputs.h"
@@ -14,9 +15,14 @@
 
 #include <cstdio>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 
-bool save(QWidget& window, const QString& path) {
+bool save(QWidget& window, const QDir& output, const QString& name) {
+    const qreal scale = window.devicePixelRatio();
+    const QString path =
+        output.filePath(scale == 1 ? name + u".png"_s : u"%1@%2x.png"_s.arg(name).arg(scale));
     if (!window.grab().save(path)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
@@ -38,8 +44,7 @@ int main(int argc, char* argv[]) {
     FakeDesktop desktop;
     TForm1 form(desktop.seams());
     form.show();
-    if (!QTest::qWaitForWindowExposed(&form) ||
-        !save(form, output.filePath(QStringLiteral("window-fresh.png")))) {
+    if (!QTest::qWaitForWindowExposed(&form) || !save(form, output, u"window-fresh"_s)) {
         return 1;
     }
 
@@ -65,5 +70,5 @@ int main(int argc, char* argv[]) {
     }
     // Let the queued Home keys reach the progress area, as they would once the notice closed.
     QCoreApplication::processEvents();
-    return save(form, output.filePath(QStringLiteral("window-after-restore.png"))) ? 0 : 1;
+    return save(form, output, u"window-after-restore"_s) ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
 #include "restore/StartupDefaults.h"
+#include "ui/Artwork.h"
 #include "ui/ClickWatcher.h"
 #include "ui/PasswordStyle.h"
 #include "ui/PromotionLinks.h"
@@ -46,6 +47,9 @@ TForm1::TForm1(ui::WindowSeams seams, QWidget* parent)
     form->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(ui::artwork(QStringLiteral(":/window/icon32.png")));
+    form->d1->setIcon(ui::artwork(QStringLiteral(":/window/open16.png")));
+    form->d3->setIcon(ui::artwork(QStringLiteral(":/window/start16.png")));
     form->e2->setText(platform::defaultDatabaseDirectory());
     form->Label4->setText(form->Label4->text() + ui::HomePageAddress);
     applyLook();

@@ -1,6 +1,6 @@
 #include "ui/LazyPicture.h"
 
-#include <QPixmap>
+#include "ui/Artwork.h"
 
 namespace ui {
 
@@ -8,7 +8,7 @@ LazyPicture::LazyPicture(QWidget* parent) : QLabel(parent) {}
 
 void LazyPicture::paintEvent(QPaintEvent* event) {
     if (pixmap().isNull()) {
-        setPixmap(QPixmap(pictureFile_));
+        setPixmap(artwork(pictureFile_));
     }
     QLabel::paintEvent(event);
 }

@@ -129,6 +129,25 @@ TEST_F(OdbcTest, CreateThenRestoreWritesTheBackupContents) {
     EXPECT_FALSE(attached.failed) << attached.dump();
 }
 
+TEST_F(OdbcTest, MappedDriveLettersNameFilesUnderTheirFolder) {
+    const std::string d = dir_.path() + "/";
+    start({"--drive", "d=" + d});
+    make_backup("shop.bak", "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"});
+    fs::create_directory(d + "SQL2000_DB");
+    auto c = connect();
+    ASSERT_TRUE(c);
+    const Outcome created = c->exec(create_sql("W", "D:\\SQL2000_DB\\", "Shop_Data", "Shop_Log"));
+    ASSERT_FALSE(created.failed) << created.dump();
+    const Outcome restored =
+        c->exec(restore_sql("W", "d:/shop.bak", "D:/SQL2000_DB\\", "Shop_Data", "Shop_Log"));
+    ASSERT_FALSE(restored.failed) << restored.dump();
+    EXPECT_TRUE(fs::is_regular_file(d + "SQL2000_DB/W_Data.MDF"));
+    EXPECT_TRUE(fs::is_regular_file(d + "SQL2000_DB/W_Log.LDF"));
+    // An unmapped drive names nothing here.
+    const Outcome elsewhere = c->exec(create_sql("V", "E:\\SQL2000_DB\\", "L1", "L2"));
+    EXPECT_EQ(elsewhere.numbers(), (std::vector<long>{5123, 1802})) << elsewhere.dump();
+}
+
 TEST_F(OdbcTest, FailuresCarrySqlServer2000Messages) {
     start();
     const std::string d = dir_.path() + "/";
@@ -162,6 +181,18 @@ TEST_F(OdbcTest, FailuresCarrySqlServer2000Messages) {
          "CREATE DATABASE [C] ON PRIMARY (NAME = N'C1', FILENAME = N'" + d +
              "A_Data.MDF') LOG ON (NAME = N'C2', FILENAME = N'" + d + "C_Log.LDF')",
          {5170, 1802}},
+        {"create, two files on one path",
+         "CREATE DATABASE [C] ON PRIMARY (NAME = N'C1', FILENAME = N'" + d +
+             "C_Same.MDF') LOG ON (NAME = N'C2', FILENAME = N'" + d + "C_Same.MDF')",
+         {5170, 1802}},
+        // 3176 is documented for later versions; assumed to be 2000's number and text too.
+        {"restore, two files onto one path",
+         "RESTORE DATABASE [A] FROM DISK = N'" + bak + "' WITH REPLACE, MOVE N'Shop_Data' TO N'" +
+             d + "A_Data.MDF', MOVE N'Shop_Log' TO N'" + d + "A_Data.MDF'",
+         {3176, 3013}},
+        {"name longer than 128 characters",
+         create_sql(std::string(129, 'n'), d, "L1", "L2"),
+         {103}},
         {"restore, unknown logical name",
          "RESTORE DATABASE [A] FROM DISK = N'" + bak + "' WITH REPLACE, MOVE N'Nope' TO N'" + d +
              "n.mdf'",
@@ -216,10 +247,17 @@ TEST_F(OdbcTest, FailuresCarrySqlServer2000Messages) {
         EXPECT_TRUE(o.failed) << k.name << "\n" << o.dump();
         EXPECT_EQ(o.numbers(), k.numbers) << k.name << "\n" << o.dump();
     }
-    // Nothing half-made: the failed CREATE left no files behind.
+    // Nothing half-made: the failed CREATEs left no files behind.
     EXPECT_FALSE(fs::exists(d + "C_Log.LDF"));
+    EXPECT_FALSE(fs::exists(d + "C_Same.MDF"));
     const Outcome names = c->exec("SELECT name FROM master..sysdatabases");
     EXPECT_EQ(names.rows.size(), 4u) << names.dump();
+    // The limit counts characters, not UTF-8 bytes.
+    std::string chinese128;
+    for (int i = 0; i < 128; ++i)
+        chinese128 += "\xe4\xb8\xad";
+    const Outcome longest = c->exec(create_sql("L", d, chinese128, "L2"));
+    EXPECT_FALSE(longest.failed) << longest.dump();
 }
 
 } // namespace

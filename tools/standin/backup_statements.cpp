@@ -239,6 +239,13 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
                 c.r.error(3142, msg::restore_over_existing(e.logical, path));
                 bad = true;
             }
+            // Two files copied onto one path would leave only the last of them.
+            for (std::size_t k = 0; k < target.files.size(); ++k)
+                if (normal_path(target.files[k].path) == normal_path(path)) {
+                    c.r.error(3176, msg::file_claimed(path, target.files[k].logical, int(k) + 1,
+                                                      e.logical, int(target.files.size()) + 1));
+                    bad = true;
+                }
             target.files.push_back({e.type, e.logical, path});
         }
         if (bad)

@@ -1,5 +1,6 @@
 #include "batch_log.hpp"
 #include "catalogue.hpp"
+#include "drives.hpp"
 #include "faults.hpp"
 #include "make_backup.hpp"
 #include "server.hpp"
@@ -15,7 +16,7 @@ namespace {
 int usage() {
     std::cerr
         << "usage: standin --port N --root DIR --login NAME:PASSWORD [--login ...]\n"
-           "               [--log FILE] [--fault RULE ...]\n"
+           "               [--log FILE] [--fault RULE ...] [--drive D=FOLDER ...]\n"
            "       standin make-backup OUT.bak --db NAME --file D:LOGICAL:SIZE "
            "--file L:LOGICAL:SIZE [--file F:...]\n"
            "fault rules: delay:KIND:MS  drop:KIND  error:KIND:NUMBER:TEXT  rate:BYTES_PER_SEC\n";
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     std::string root, log_path;
     std::map<std::string, std::string> logins;
     Faults faults;
+    Drives drives;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (i + 1 >= argc)
@@ -51,6 +53,9 @@ int main(int argc, char** argv) {
             logins[v.substr(0, colon)] = v.substr(colon + 1);
         } else if (a == "--log") {
             log_path = v;
+        } else if (a == "--drive") {
+            if (!drives.add(v))
+                return usage();
         } else if (a == "--fault") {
             std::string why;
             auto f = parse_fault(v, why);
@@ -70,7 +75,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(root);
         Catalogue catalogue(root);
         BatchLog log(log_path);
-        ServerState state{catalogue, faults, log, logins};
+        ServerState state{catalogue, faults, log, drives, logins};
         return serve(port, state);
     } catch (const std::exception& e) {
         std::cerr << "standin: " << e.what() << std::endl;

@@ -67,6 +67,15 @@ inline std::string cannot_restore_to(std::string_view logical, std::string_view 
     return "File " + q(logical) + " cannot be restored to " + q(path) +
            ". Use WITH MOVE to identify a valid location for the file.";
 }
+inline std::string file_claimed(std::string_view path, std::string_view first, int first_id,
+                                std::string_view second, int second_id) {
+    return "File " + q(path) + " is claimed by " + q(first) + "(" + std::to_string(first_id) +
+           ") and " + q(second) + "(" + std::to_string(second_id) +
+           "). The WITH MOVE clause can be used to relocate one or more files.";
+}
+inline std::string identifier_too_long(std::string_view start) {
+    return "The identifier that starts with " + q(start) + " is too long. Maximum length is 128.";
+}
 inline std::string cannot_open_device(std::string_view path) {
     return "Cannot open backup device " + q(path) +
            ". Device error or device off-line. See the SQL Server error log for more details.";

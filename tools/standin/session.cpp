@@ -158,8 +158,10 @@ bool Session::on_batch(const Message& m) {
         r.error(170, msg::syntax(e->line, e->near), 15, 1, line);
         r.done(done::kError);
     } else {
+        auto& statement = std::get<sql::Statement>(parsed);
+        server_.drives.map(statement);
         Context c{server_.catalogue, server_.faults, r};
-        run_statement(std::get<sql::Statement>(parsed), c);
+        run_statement(statement, c);
     }
     if (r.broken()) {
         log("closing in the middle of a statement");

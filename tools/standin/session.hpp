@@ -2,6 +2,7 @@
 
 #include "batch_log.hpp"
 #include "catalogue.hpp"
+#include "drives.hpp"
 #include "faults.hpp"
 #include "wire.hpp"
 
@@ -15,6 +16,7 @@ struct ServerState {
     Catalogue& catalogue;
     const Faults& faults;
     BatchLog& log;
+    const Drives& drives;
     std::map<std::string, std::string> logins; // user -> password
     std::atomic<bool> stopping{false};
 };

@@ -1,9 +1,14 @@
 #include "statements.hpp"
 
+#include "messages.hpp"
+
 #include <array>
 #include <chrono>
 #include <ctime>
 #include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace standin {
 
@@ -41,9 +46,43 @@ std::int32_t days_since_1900(int y, int m, int d) {
     return days_from_1970 + 25567;
 }
 
+// The first 128 characters of a database or logical file name that is longer than that, which
+// SQL Server refuses while parsing, before anything runs.
+std::optional<std::string> overlong_name(const sql::Statement& s) {
+    std::vector<std::string_view> names;
+    std::visit(
+        [&names](const auto& st) {
+            if constexpr (requires { std::string_view(st.name); })
+                names.push_back(st.name);
+            if constexpr (requires { st.data; })
+                for (const auto* files : {&st.data, &st.log})
+                    for (const sql::FileDef& f : *files)
+                        names.push_back(f.logical);
+            if constexpr (requires { st.moves; })
+                for (const sql::Move& m : st.moves)
+                    names.push_back(m.logical);
+        },
+        s);
+    for (std::string_view name : names) {
+        std::size_t characters = 0;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            if ((static_cast<unsigned char>(name[i]) & 0xC0) == 0x80)
+                continue; // a continuation byte of UTF-8
+            if (++characters > 128)
+                return std::string(name.substr(0, i));
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void run_statement(const sql::Statement& s, Context& c) {
+    if (const auto start = overlong_name(s)) {
+        c.r.error(103, msg::identifier_too_long(*start), 15);
+        c.r.done(done::kError);
+        return;
+    }
     const std::string_view kind = sql::kind_name(s);
     if (const Fault* f = c.faults.find(Fault::Action::Delay, kind)) {
         if (!c.r.wait_ms(f->delay_ms)) {

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/PlatformDefaults.h"
+#include "platform/ServerPath.h"
 #include "restore/StatementTexts.h"
 
 namespace restore {
@@ -85,7 +86,8 @@ std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirec
     request.sourcePath = view.fieldText(Field::d2);
     if (request.sourceKind == SourceKind::DataFiles) {
         request.logSourcePath = logSourcePath(request.sourcePath);
-        if (!platform::fileExists(request.logSourcePath)) {
+        if (!platform::isServerOnlyPath(request.logSourcePath) &&
+            !platform::fileExists(request.logSourcePath)) {
             return refuse(view,
                           QStringLiteral("在相同目录中，找不到日志文件:") + request.logSourcePath,
                           NoticeKind::Error);
@@ -102,11 +104,15 @@ std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirec
         return refuse(view, QStringLiteral("请输入\"数据库存放目录\""), NoticeKind::Information,
                       Field::e2);
     }
-    if (!directory.endsWith(platform::DirectorySeparator)) {
-        directory += platform::DirectorySeparator;
+    // A folder that only the server can see is neither made nor tested here: the server's own
+    // error tells what is wrong with it.
+    const bool serverOnly = platform::isServerOnlyPath(directory);
+    const QChar separator = serverOnly ? u'\\' : platform::DirectorySeparator;
+    if (!directory.endsWith(separator) && !(serverOnly && directory.endsWith(u'/'))) {
+        directory += separator;
         view.setFieldText(Field::e2, directory);
     }
-    if (!prepareDirectory(view, directory, missing)) {
+    if (!serverOnly && !prepareDirectory(view, directory, missing)) {
         return refuse(view, QStringLiteral("您输入的是无效目录"), NoticeKind::Information,
                       Field::e2);
     }

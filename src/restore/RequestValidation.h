@@ -18,7 +18,8 @@ enum class MissingDirectory { Create, Announce };
 
 // Checks the fields of one start-button press in their fixed order. The first failed check shows
 // its notice, may move the focus, and gives nullopt. The database name and directory are written
-// back normalised, and the directory is created if missing. On success the request is complete
+// back normalised, and the directory is created if missing; a directory or source that only the
+// server can see (isServerOnlyPath) is left to the server. On success the request is complete
 // except for the logical names, which the run reads from the backup.
 std::optional<RestoreRequest> validateRequest(ValidationView& view,
                                               MissingDirectory missing = MissingDirectory::Create);

@@ -266,6 +266,10 @@ TEST_F(RequestValidationTest, DataFilesPassWhenTheirLogFileExists) {
         {path("Shop_DATA.MDF"), path("Shop_Log.LDF")},
         // Without "_Data.mdf" the data file is its own log file as far as this check goes.
         {path("Plain.mdf"), path("Plain.mdf")},
+#ifndef Q_OS_WIN
+        // Only the server can look for a log file on its own disk.
+        {"D:\\old\\Shop_Data.mdf", "D:\\old\\Shop_Log.LDF"},
+#endif
     };
     for (const Case& c : cases) {
         FakeView view = validView();
@@ -294,6 +298,15 @@ TEST_F(RequestValidationTest, WritesBackTheTrimmedNameAndDirectoryWhateverFailsL
         {" NewDB", " " + path({"plain.txt", "x"}), "NewDB", path({"plain.txt", "x"}) + s, false},
         {"NewDB", path("target") + s, "NewDB", path("target") + s, true},
         {"NewDB", path(gbkLevel), "NewDB", path(gbkLevel) + s, true},
+#ifndef Q_OS_WIN
+        // Folders in Windows form name the server's disk: the server's separator, nothing made.
+        {"NewDB", " D:\\SQL2000_DB ", "NewDB", "D:\\SQL2000_DB\\", true},
+        {"NewDB", "d:/data/", "NewDB", "d:/data/", true},
+        {"NewDB", "\\\\host\\share\\" + gbkLevel, "NewDB", "\\\\host\\share\\" + gbkLevel + "\\",
+         true},
+        // Without a separator after the colon it is a local relative name.
+        {"NewDB", "D:", "NewDB", "D:/", false},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.directory.toStdString());
@@ -305,6 +318,8 @@ TEST_F(RequestValidationTest, WritesBackTheTrimmedNameAndDirectoryWhateverFailsL
         EXPECT_EQ(view.fields[Field::e2], c.shownDirectory) << view.fields[Field::e2].toStdString();
     }
     EXPECT_TRUE(QFileInfo(path(gbkLevel)).isDir());
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList({"target", gbkLevel}));
 }
 
 TEST_F(RequestValidationTest, FullPassGivesTheCompleteRequestAndMakesNestedLevels) {

@@ -26,6 +26,8 @@ struct OdbcQueryClient::State {
     Handle env;
     odbc::Connection connection;
     std::optional<OdbcDriverChoice> driver;
+    // Whether the statement under way went out on a connection kept from an earlier one.
+    bool onKeptConnection = false;
 
     std::optional<ResultSet> result;
     std::size_t row = 0;
@@ -70,7 +72,8 @@ struct OdbcQueryClient::State {
     }
 
     void connect() {
-        if (connection.isConnected()) {
+        onKeptConnection = connection.isConnected();
+        if (onKeptConnection) {
             return;
         }
         QString odbcString = odbcConnectionString(connectionString);
@@ -113,6 +116,9 @@ struct OdbcQueryClient::State {
         run.closeStatement();
         if (run.conversationEnded() || odbc::connectionIsDead(connection.handle())) {
             connection.reset();
+            if (onKeptConnection) {
+                throw KeptConnectionLost(failure.errorText());
+            }
         }
         odbc::raise(failure);
     }

@@ -31,6 +31,13 @@ struct ServerMessage {
 
 using MessageObserver = std::function<void(const ServerMessage&)>;
 
+// Raised when a connection kept from an earlier statement turned out dead (the server restarted
+// or went away in between). The client has dropped it; its next call connects afresh.
+class KeptConnectionLost : public QueryError {
+public:
+    using QueryError::QueryError;
+};
+
 // The one query object of the window: a connection string, a statement text, at most one open
 // connection and, while open, one result set with a cursor. Every call blocks until the server
 // answers; failures raise QueryError.

@@ -60,7 +60,7 @@ bool RestoreRun::run(RestoreRequest& request) {
     qry_.setConnectionString(buildConnectionString(request));
     qry_.setStatement(buildStatement(StatementKind::ConnectionTest, request));
     try {
-        qry_.open();
+        openConnectionTest();
         MarkProgressOK();
         if (request.sourceKind == SourceKind::Backup) {
             if (!restoreBackup(request)) {
@@ -98,6 +98,16 @@ void RestoreRun::attachDataFiles(const RestoreRequest& request) {
     AddProgressLine(AttachLine);
     executeStatement(buildStatement(StatementKind::Attach, request));
     MarkProgressOK();
+}
+
+// A connection kept from an earlier run dies with a server restart. Only the connection test,
+// which changes nothing, is sent once more, on a fresh connection; nothing else is ever repeated.
+void RestoreRun::openConnectionTest() {
+    try {
+        qry_.open();
+    } catch (const db::KeptConnectionLost&) {
+        qry_.open();
+    }
 }
 
 void RestoreRun::openQuery(const QString& statement) {

@@ -23,6 +23,7 @@ private:
     void AddProgressLine(const QString& text);
     void MarkProgressOK();
     void showProgress();
+    void openConnectionTest();
     void openQuery(const QString& statement);
     void executeStatement(const QString& statement);
     void executeShowingPercent(const QString& statement);

@@ -21,6 +21,7 @@ public:
     int failAtStatement = -1; // index into `sent` of the statement that fails
     QString failure = QStringLiteral("boom");
     std::vector<db::ServerMessage> messages; // reported by every statement before it ends
+    bool failureLosesKeptConnection = false;
 
     void close() override { calls << "close"; }
     void setConnectionString(const QString& text) override { calls << "connect:" + text; }
@@ -59,6 +60,9 @@ private:
             }
         }
         if (sent.size() - 1 == failAtStatement) {
+            if (failureLosesKeptConnection) {
+                throw db::KeptConnectionLost(failure);
+            }
             throw db::QueryError(failure);
         }
     }

@@ -152,6 +152,29 @@ TEST(RestoreRun, RestoreLineShowsEachReportedPercentWhileTheStatementRuns) {
     EXPECT_EQ(view.lines, QStringList({Connect + Ok, Create + Ok, Restore + Ok}));
 }
 
+// A server restart between runs kills the kept connection: only the connection test is sent again.
+TEST(RestoreRun, OnlyTheConnectionTestIsRepeatedAfterLosingTheKeptConnection) {
+    const struct {
+        int failAt;
+        bool succeeds;
+        qsizetype sent;
+    } rows[] = {{0, true, 5}, {1, false, 2}, {2, false, 3}};
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.rows = shopFileList();
+        qry.failAtStatement = row.failAt;
+        qry.failureLosesKeptConnection = true;
+        qry.failure = "Unknown error";
+        RecordingView view;
+        RestoreRequest r = request(SourceKind::Backup);
+
+        EXPECT_EQ(RestoreRun(qry, view).run(r), row.succeeds) << "failing at " << row.failAt;
+        EXPECT_EQ(qry.sent.size(), row.sent) << qry.sent.join("|").toStdString();
+        EXPECT_EQ(qry.sent.count("SELECT GETDATE()"), row.failAt == 0 ? 2 : 1);
+        ASSERT_EQ(view.notices.size(), 1u);
+    }
+}
+
 TEST(RestoreRun, FileListRowsInAnyOrderYieldTheDataAndLogNames) {
     const FakeQueryClient::Row rows[] = {fileRow("Shop_Data", "D"), fileRow("Shop_Log", "L"),
                                          fileRow("Shop_FT", "F")};

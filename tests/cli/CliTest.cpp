@@ -1,4 +1,5 @@
 #include "StandinProcess.h"
+#include "db/OdbcQueryClient.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,7 +63,10 @@ protected:
         if (quarn_test::StandinProcess::binary().isEmpty()) {
             GTEST_SKIP() << "the stand-in was not built";
         }
-        ASSERT_TRUE(server.start()) << server.errorString().toStdString();
+        // D: is the scratch folder, as a Windows server would see its own disk.
+        quarn_test::StandinProcess::Options options;
+        options.drives = QStringList{"D=" + server.scratch()};
+        ASSERT_TRUE(server.start(options)) << server.errorString().toStdString();
         backup = server.scratch() + "/Shop.bak";
         ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:1M", "L:Shop_Log:1M"}))
             << server.errorString().toStdString();
@@ -435,4 +439,39 @@ TEST_F(CliAgainstStandin, LoginWithoutPasswordAsksForItOnStandardInput) {
     outcome = runCli(restoreArguments("NotAsked"), QString());
     EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
     EXPECT_TRUE(server.batches().filter("NotAsked").isEmpty());
+}
+
+// Paths in Windows form name the server's disk: nothing is looked for or made here, and what the
+// server cannot find ends the run with its own error.
+TEST_F(CliAgainstStandin, WindowsPathsAreLeftToTheServer) {
+    const QDir disk(server.scratch());
+    ASSERT_TRUE(disk.mkdir("SQL2000_DB"));
+    ASSERT_TRUE(disk.mkdir("old"));
+    const auto restoreInto = [this](const QString& name, const QString& dir) {
+        return runCli({"--server", server.dataSource(), "--user", "sa", "--backup", "D:\\Shop.bak",
+                       "--name", name, "--dir", dir});
+    };
+    Outcome outcome = restoreInto("OnServer", "D:\\SQL2000_DB");
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(QFileInfo(disk.filePath("SQL2000_DB/OnServer_Data.MDF")).isFile());
+
+    ASSERT_EQ(restoreInto("Old", "d:/old").exitCode, 0);
+    db::OdbcQueryClient detach;
+    detach.setConnectionString(server.connectionString());
+    detach.setStatement("exec sp_detach_db N'Old'");
+    ASSERT_NO_THROW(detach.execute());
+    outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--mdf",
+                      "D:\\old\\Old_Data.MDF", "--name", "Attached"});
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(server.catalogueText().contains("Attached"))
+        << server.catalogueText().toStdString();
+
+    outcome = restoreInto("Nowhere", "D:\\nope");
+    EXPECT_EQ(outcome.exitCode, 1) << describe(outcome);
+    EXPECT_EQ(outcome.out,
+              ConnectLine + Ok + "\n" + QStringLiteral("正在创建新的数据库...") + "\n");
+    EXPECT_TRUE(outcome.err.contains("CREATE FILE encountered operating system error"))
+        << describe(outcome);
+    EXPECT_TRUE(server.batches().last().startsWith("CREATE DATABASE [Nowhere]"));
+    EXPECT_FALSE(disk.exists("nope"));
 }

@@ -66,6 +66,7 @@ private slots:
     void everyFileLandsInTheTargetFolder_data();
     void everyFileLandsInTheTargetFolder();
     void anOtherTargetThatExistsIsRefusedBeforeTheCreate();
+    void windowsPathsAreLeftToTheServer();
 
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
@@ -81,7 +82,10 @@ private:
 };
 
 void RestoreAgainstStandinTest::initTestCase() {
-    QVERIFY2(standin.start(), qPrintable(standin.errorString()));
+    // D: is the scratch folder, as a Windows server would see its own disk.
+    quarn_test::StandinProcess::Options options;
+    options.drives = QStringList{u"D="_s + standin.scratch()};
+    QVERIFY2(standin.start(options), qPrintable(standin.errorString()));
     backupPath = QDir(standin.scratch()).filePath(u"Shop.bak"_s);
     QVERIFY2(standin.makeBackup(backupPath, u"Shop"_s, {u"D:Shop_Data:2M"_s, u"L:Shop_Log:1M"_s}),
              qPrintable(standin.errorString()));
@@ -385,6 +389,55 @@ void RestoreAgainstStandinTest::anOtherTargetThatExistsIsRefusedBeforeTheCreate(
              qPrintable(standin.batches().join(u'|')));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("kept"));
+}
+
+// Paths in Windows form name the server's disk: nothing is looked for or made here, and what the
+// server cannot find ends the run with its own error.
+void RestoreAgainstStandinTest::windowsPathsAreLeftToTheServer() {
+    const QDir disk(standin.scratch());
+    QVERIFY(disk.mkpath(u"SQL2000_DB"_s));
+    QVERIFY(disk.mkpath(u"old"_s));
+    enterBackupRestore(*form, desktop,
+                       {standin.dataSource(), u"sa"_s, u"secret"_s, u"D:\\Shop.bak"_s,
+                        u"OnServer"_s, u"D:\\SQL2000_DB"_s});
+    pressStart();
+    QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
+             qPrintable(describe(desktop.notices)));
+    QCOMPARE(find<QLineEdit>("e2")->text(), u"D:\\SQL2000_DB\\"_s);
+    QVERIFY(QFileInfo(disk.filePath(u"SQL2000_DB/OnServer_Log.LDF"_s)).isFile());
+
+    find<QLineEdit>("e1")->setText(u"Old"_s);
+    find<QLineEdit>("e2")->setText(u"D:\\old"_s);
+    desktop.notices.clear();
+    pressStart();
+    QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
+             qPrintable(describe(desktop.notices)));
+    db::OdbcQueryClient detach;
+    detach.setConnectionString(standin.connectionString());
+    detach.setStatement(u"exec sp_detach_db N'Old'"_s);
+    QVERIFY_THROWS_NO_EXCEPTION(detach.execute());
+    QTest::mouseClick(find<QWidget>("c4"), Qt::LeftButton);
+    desktop.dialogAnswers.push_back(FakeDesktop::chosen(u"D:\\old\\Old_Data.MDF"_s, 0));
+    click("d1");
+    find<QLineEdit>("e1")->setText(u"Attached"_s);
+    desktop.notices.clear();
+    pressStart();
+    QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
+             qPrintable(describe(desktop.notices)));
+
+    QTest::mouseClick(find<QWidget>("c3"), Qt::LeftButton);
+    desktop.dialogAnswers.push_back(FakeDesktop::chosen(u"D:\\Shop.bak"_s, 0));
+    click("d1");
+    find<QLineEdit>("e1")->setText(u"Nowhere"_s);
+    find<QLineEdit>("e2")->setText(u"D:\\nope"_s);
+    desktop.notices.clear();
+    pressStart();
+    QVERIFY2(desktop.notices.size() == 1 &&
+                 desktop.notices[0].text.startsWith(FailureHeading + u"CREATE FILE encountered"_s),
+             qPrintable(describe(desktop.notices)));
+    QCOMPARE(progress(), QStringList({ConnectLine + OkMark, CreateLine}).join(u'\n'));
+    QVERIFY(standin.batches().last().startsWith(u"CREATE DATABASE [Nowhere]"_s));
+    QVERIFY(!disk.exists(u"nope"_s));
 }
 
 // Exits 77, which CTest counts as skipped, when this build has no stand-in.

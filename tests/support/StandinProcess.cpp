@@ -64,6 +64,9 @@ bool StandinProcess::start(const Options& options) {
     for (const QString& fault : options.faults) {
         arguments << QStringLiteral("--fault") << fault;
     }
+    for (const QString& drive : options.drives) {
+        arguments << QStringLiteral("--drive") << drive;
+    }
     process_ = std::make_unique<QProcess>();
     process_->setProgram(binary());
     process_->setArguments(arguments);

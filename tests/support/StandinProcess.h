@@ -15,7 +15,8 @@ class StandinProcess {
 public:
     struct Options {
         QStringList logins{QStringLiteral("sa:secret")}; // NAME:PASSWORD
-        QStringList faults; // --fault rules, see tools/standin/README.md
+        QStringList faults;   // --fault rules, see tools/standin/README.md
+        QStringList drives{}; // --drive rules, "D=FOLDER"
     };
 
     // The binary: the STANDIN_BIN environment variable, else the one this build made; empty when

@@ -3,7 +3,6 @@
 #include "db/ConnectionString.h"
 #include "db/QueryClient.h"
 
-#include <array>
 #include <initializer_list>
 
 namespace db {
@@ -13,34 +12,55 @@ namespace {
 // SQL Server's default port; given explicitly so that no freetds.conf entry can change it.
 constexpr auto DefaultPort = "1433";
 
-struct PreferredDriver {
-    QStringView prefix; // the installed name starts with this (Native Client carries a version)
-    bool exact;
+// What a driver is, told by its library where the driver manager lists one ("Driver=..."), since
+// any name can be registered for any library; by its name otherwise (Windows lists no library).
+enum class DriverIdentity {
+    BuiltInSqlServer, // sqlsrv32.dll, part of Windows
+    NativeClient,     // SQL Server Native Client up to 10.0
+    FreeTds,
+    NoSqlServer2000, // ODBC Driver 11 and later, Native Client 11.0
+    Other,
 };
 
-constexpr std::array<PreferredDriver, 4> MicrosoftDrivers{{
-    {u"ODBC Driver 18 for SQL Server", true},
-    {u"ODBC Driver 17 for SQL Server", true},
-    {u"SQL Server Native Client", false},
-    {u"SQL Server", true},
-}};
-
-bool matches(const QString& name, const PreferredDriver& preferred) {
-    return preferred.exact ? name.compare(preferred.prefix, Qt::CaseInsensitive) == 0
-                           : name.startsWith(preferred.prefix, Qt::CaseInsensitive);
+DriverIdentity identityByLibrary(const QString& library) {
+    const QString file = library.section(u'/', -1).section(u'\\', -1).toLower();
+    if (file.contains(u"tdsodbc")) {
+        return DriverIdentity::FreeTds;
+    }
+    if (file.startsWith(u"sqlsrv32")) {
+        return DriverIdentity::BuiltInSqlServer;
+    }
+    if (file.contains(u"msodbcsql") || file.startsWith(u"sqlncli11")) {
+        return DriverIdentity::NoSqlServer2000;
+    }
+    return file.startsWith(u"sqlncli") ? DriverIdentity::NativeClient : DriverIdentity::Other;
 }
 
-bool isFreeTds(const InstalledOdbcDriver& driver) {
-    if (driver.name.contains(u"FreeTDS", Qt::CaseInsensitive)) {
-        return true;
+DriverIdentity identityByName(const QString& name) {
+    if (name.contains(u"FreeTDS", Qt::CaseInsensitive)) {
+        return DriverIdentity::FreeTds;
     }
+    if (name.compare(u"SQL Server", Qt::CaseInsensitive) == 0) {
+        return DriverIdentity::BuiltInSqlServer;
+    }
+    if (name.startsWith(u"SQL Server Native Client 11", Qt::CaseInsensitive) ||
+        (name.startsWith(u"ODBC Driver", Qt::CaseInsensitive) &&
+         name.endsWith(u"for SQL Server", Qt::CaseInsensitive))) {
+        return DriverIdentity::NoSqlServer2000;
+    }
+    return name.startsWith(u"SQL Server Native Client", Qt::CaseInsensitive) ||
+                   name.startsWith(u"SQL Native Client", Qt::CaseInsensitive)
+               ? DriverIdentity::NativeClient
+               : DriverIdentity::Other;
+}
+
+DriverIdentity identityOf(const InstalledOdbcDriver& driver) {
     for (const QString& attribute : driver.attributes) {
-        if (attribute.startsWith(u"Driver=", Qt::CaseInsensitive) &&
-            attribute.contains(u"libtdsodbc", Qt::CaseInsensitive)) {
-            return true;
+        if (attribute.startsWith(u"Driver=", Qt::CaseInsensitive)) {
+            return identityByLibrary(attribute.sliced(7));
         }
     }
-    return false;
+    return identityByName(driver.name);
 }
 
 bool needsBraces(const QString& value) {
@@ -97,25 +117,17 @@ private:
 } // namespace
 
 OdbcDriverFamily odbcDriverFamily(const InstalledOdbcDriver& driver) {
-    return isFreeTds(driver) ? OdbcDriverFamily::FreeTds : OdbcDriverFamily::Microsoft;
+    return identityOf(driver) == DriverIdentity::FreeTds ? OdbcDriverFamily::FreeTds
+                                                         : OdbcDriverFamily::Microsoft;
 }
 
 OdbcDriverChoice chooseOdbcDriver(const std::vector<InstalledOdbcDriver>& installed) {
-    for (const PreferredDriver& preferred : MicrosoftDrivers) {
-        const InstalledOdbcDriver* best = nullptr;
+    for (const DriverIdentity wanted : {DriverIdentity::BuiltInSqlServer,
+                                        DriverIdentity::NativeClient, DriverIdentity::FreeTds}) {
         for (const InstalledOdbcDriver& driver : installed) {
-            // Of several Native Client versions the highest sorts last.
-            if (matches(driver.name, preferred) && (!best || best->name < driver.name)) {
-                best = &driver;
+            if (identityOf(driver) == wanted) {
+                return {driver.name, odbcDriverFamily(driver), BraceQuoting::DoubledClosingBrace};
             }
-        }
-        if (best) {
-            return {best->name, OdbcDriverFamily::Microsoft, BraceQuoting::DoubledClosingBrace};
-        }
-    }
-    for (const InstalledOdbcDriver& driver : installed) {
-        if (isFreeTds(driver)) {
-            return {driver.name, OdbcDriverFamily::FreeTds, BraceQuoting::DoubledClosingBrace};
         }
     }
     return {QStringLiteral("FreeTDS"), OdbcDriverFamily::FreeTds,

@@ -29,11 +29,13 @@ struct OdbcDriverChoice {
     BraceQuoting quoting = BraceQuoting::DoubledClosingBrace;
 };
 
-// Microsoft's SQL Server drivers first (newest first), else FreeTDS; with nothing usable
-// installed, "FreeTDS", so that the driver manager's own message explains what is missing.
+// A driver that speaks to SQL Server 2000: Windows' own "SQL Server" driver first, then Native
+// Client up to 10.0, then FreeTDS, each known by its library. Newer Microsoft drivers cannot log in
+// to SQL Server 2000 and are used only when named. With nothing usable installed, "FreeTDS", so
+// that the driver manager's own message explains what is missing.
 OdbcDriverChoice chooseOdbcDriver(const std::vector<InstalledOdbcDriver>& installed);
 
-// The family of a driver named in the options, from its name and attributes.
+// The family of a driver named in the options, from its library, else its name.
 OdbcDriverFamily odbcDriverFamily(const InstalledOdbcDriver& driver);
 
 // The server part of an OLE DB "Data Source": host, optional instance after '\', optional port

@@ -3,6 +3,7 @@
 #include "db/QueryClient.h"
 
 #include <QString>
+#include <QtGlobal>
 
 #include <exception>
 #include <memory>
@@ -17,9 +18,9 @@ public:
 };
 
 struct OdbcOptions {
-    // An installed ODBC driver by name; empty: Microsoft's SQL Server drivers when installed,
-    // else FreeTDS, as the driver manager lists them.
-    QString driver;
+    // An installed ODBC driver by name, by default the one QUARN_SQL_DRIVER names; empty: the
+    // first installed driver that speaks to SQL Server 2000 (chooseOdbcDriver).
+    QString driver = qEnvironmentVariable("QUARN_SQL_DRIVER");
     int loginTimeoutSeconds = 15;
 };
 

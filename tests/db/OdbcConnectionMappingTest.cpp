@@ -189,41 +189,50 @@ void PrintTo(const ChoiceCase&, std::ostream* out) {
 
 class DriverChoice : public testing::TestWithParam<ChoiceCase> {};
 
-TEST_P(DriverChoice, PrefersMicrosoftThenFreeTds) {
+TEST_P(DriverChoice, TakesADriverThatSpeaksToSqlServer2000) {
     const ChoiceCase& c = GetParam();
     const OdbcDriverChoice choice = chooseOdbcDriver(c.installed);
     EXPECT_EQ(choice.name, c.chosen) << c.name;
     EXPECT_EQ(choice.family, c.family) << c.name;
 }
 
+const QString FreeTdsLibrary = "Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
+const QString Driver18Library = "Driver=/opt/microsoft/msodbcsql18/lib64/libmsodbcsql-18.3.so.2.1";
+
 INSTANTIATE_TEST_SUITE_P(
     Table, DriverChoice,
     testing::Values(
-        ChoiceCase{"debian",
-                   {{"FreeTDS", {"Driver=libtdsodbc.so"}}},
-                   "FreeTDS",
-                   OdbcDriverFamily::FreeTds},
+        ChoiceCase{"debian", {{"FreeTDS", {FreeTdsLibrary}}}, "FreeTDS", OdbcDriverFamily::FreeTds},
         ChoiceCase{"freetds under another name",
                    {{"PostgreSQL", {}}, {"TDS", {"Driver=/usr/lib/odbc/libtdsodbc.so"}}},
                    "TDS",
                    OdbcDriverFamily::FreeTds},
-        ChoiceCase{"17 over FreeTDS",
-                   {{"FreeTDS", {}}, {"ODBC Driver 17 for SQL Server", {}}},
-                   "ODBC Driver 17 for SQL Server",
-                   OdbcDriverFamily::Microsoft},
-        ChoiceCase{"18 over 17",
-                   {{"ODBC Driver 17 for SQL Server", {}}, {"ODBC Driver 18 for SQL Server", {}}},
-                   "ODBC Driver 18 for SQL Server",
-                   OdbcDriverFamily::Microsoft},
-        ChoiceCase{"newest native client",
-                   {{"SQL Server", {}},
-                    {"SQL Server Native Client 10.0", {}},
-                    {"SQL Server Native Client 11.0", {}}},
-                   "SQL Server Native Client 11.0",
-                   OdbcDriverFamily::Microsoft},
-        ChoiceCase{"old SQL Server driver",
-                   {{"SQL Server", {}}, {"FreeTDS", {}}},
+        ChoiceCase{"freetds registered as SQL Server",
+                   {{"SQL Server", {"Setup=libtdsS.so", FreeTdsLibrary}}},
                    "SQL Server",
+                   OdbcDriverFamily::FreeTds},
+        ChoiceCase{"17 and 18 cannot log in to SQL Server 2000",
+                   {{"ODBC Driver 18 for SQL Server", {Driver18Library}},
+                    {"ODBC Driver 17 for SQL Server", {}},
+                    {"FreeTDS", {FreeTdsLibrary}}},
+                   "FreeTDS",
+                   OdbcDriverFamily::FreeTds},
+        ChoiceCase{"18 registered under the old name",
+                   {{"SQL Server", {Driver18Library}}},
+                   "FreeTDS",
+                   OdbcDriverFamily::FreeTds},
+        ChoiceCase{"windows' own driver first",
+                   {{"ODBC Driver 17 for SQL Server", {}},
+                    {"SQL Server Native Client 10.0", {}},
+                    {"FreeTDS", {}},
+                    {"SQL Server", {}}},
+                   "SQL Server",
+                   OdbcDriverFamily::Microsoft},
+        ChoiceCase{"native client 10 but not 11",
+                   {{"SQL Server Native Client 11.0", {}},
+                    {"FreeTDS", {}},
+                    {"SQL Server Native Client 10.0", {}}},
+                   "SQL Server Native Client 10.0",
                    OdbcDriverFamily::Microsoft},
         ChoiceCase{"nothing usable", {{"SQLite3", {}}}, "FreeTDS", OdbcDriverFamily::FreeTds}),
     [](const testing::TestParamInfo<ChoiceCase>& info) {

@@ -41,6 +41,10 @@ const QString HelpText = QStringLiteral(
     "current folder and sent to the server made absolute; a path in Windows form (D:\\x,\n"
     "\\\\host\\share\\x) names a place on the server and is sent as typed.\n"
     "\n"
+    "环境变量 QUARN_SQL_DRIVER 指定要使用的 ODBC 驱动程序名称（默认自动选择）。\n"
+    "QUARN_SQL_DRIVER names the ODBC driver to use (default: one of the installed drivers that\n"
+    "speaks to SQL Server 2000).\n"
+    "\n"
     "退出码 Exit status: 0 成功 success, 1 恢复失败 the restore failed,\n"
     "                    2 参数或输入无效 unusable arguments or refused input,\n"
     "                    130 已用 Ctrl-C 取消 cancelled with Ctrl-C\n");

@@ -296,10 +296,10 @@ void RestoreAgainstStandinTest::everyFileLandsInTheTargetFolder() {
     QVERIFY(origin.mkpath(u"."_s));
     const QString backup = origin.filePath(u"device.bak"_s);
     QList<restore::BackupFile> rows;
-    QStringList specs;
+    QStringList fileOptions;
     for (qsizetype i = 0; i < files.size(); ++i) {
         rows.append({files[i].section(u':', 1), files[i].left(1)});
-        specs << files[i] + u":64K:"_s + origin.filePath(QString::number(i));
+        fileOptions << files[i] + u":64K:"_s + origin.filePath(QString::number(i));
     }
     const auto literal = [](const QString& text) {
         return u"N'"_s + restore::quoteStringLiteral(text) + u'\'';
@@ -317,7 +317,7 @@ void RestoreAgainstStandinTest::everyFileLandsInTheTargetFolder() {
                   u"BACKUP DATABASE [Original] TO DISK = "_s + literal(backup)});
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     } else {
-        QVERIFY2(standin.makeBackup(backup, u"Original"_s, specs),
+        QVERIFY2(standin.makeBackup(backup, u"Original"_s, fileOptions),
                  qPrintable(standin.errorString()));
         for (qsizetype i = 0; i < files.size(); ++i) {
             QFile foreign(origin.filePath(QString::number(i)));

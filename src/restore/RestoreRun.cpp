@@ -1,8 +1,7 @@
 #include "restore/RestoreRun.h"
 
 #include "platform/FileSystem.h"
-#include "platform/PlatformDefaults.h"
-#include "platform/WindowsFormPath.h"
+#include "platform/ServerPath.h"
 #include "restore/BackupFileList.h"
 #include "restore/StatementTexts.h"
 
@@ -39,13 +38,11 @@ std::optional<int> restoredPercent(const db::ServerMessage& message) {
 const QString ExistingTarget = QStringLiteral("目标文件已存在:");
 
 // The create makes the two main targets and refuses ones that exist; the other files are made only
-// by the restore, whose REPLACE would overwrite whatever lies there. A path in Windows form names a
-// place on the server unless this client runs on Windows too: there is nothing here to look at.
+// by the restore, whose REPLACE would overwrite whatever lies there. A path only the server can see
+// has nothing here to look at.
 void refuseExistingOtherTargets(const RestoreRequest& request) {
-    const bool windowsClient = platform::DirectorySeparator == u'\\';
     for (const FileMove& move : otherFileMoves(request)) {
-        if ((windowsClient || !platform::isWindowsFormPath(move.target)) &&
-            platform::fileExists(move.target)) {
+        if (!platform::isServerOnlyPath(move.target) && platform::fileExists(move.target)) {
             throw db::QueryError(ExistingTarget + move.target);
         }
     }

@@ -56,6 +56,13 @@ private:
         next();
         return s;
     }
+    // FROM or TO, then DISK = '<path>': where a backup is read or written.
+    std::string disk(std::string_view direction) {
+        expect(direction);
+        expect("DISK");
+        expect_punct('=');
+        return string();
+    }
     std::string name() {
         if ((cur().kind != Tok::Name && cur().kind != Tok::Word) || cur().text.empty())
             fail();
@@ -163,20 +170,14 @@ Statement Parser::select() {
 Statement Parser::restore() {
     if (accept("HEADERONLY")) {
         HeaderOnly h;
-        expect("FROM");
-        expect("DISK");
-        expect_punct('=');
-        h.disk = string();
+        h.disk = disk("FROM");
         if (accept("WITH"))
             expect("NOUNLOAD");
         return h;
     }
     if (accept("FILELISTONLY")) {
         FileList f;
-        expect("FROM");
-        expect("DISK");
-        expect_punct('=');
-        f.disk = string();
+        f.disk = disk("FROM");
         if (accept("WITH")) {
             do {
                 if (accept("FILE")) {
@@ -191,10 +192,7 @@ Statement Parser::restore() {
     expect("DATABASE");
     RestoreDatabase r;
     r.name = name();
-    expect("FROM");
-    expect("DISK");
-    expect_punct('=');
-    r.disk = string();
+    r.disk = disk("FROM");
     if (accept("WITH")) {
         do {
             if (accept("FILE")) {
@@ -289,10 +287,7 @@ Statement Parser::backup() {
     expect("DATABASE");
     BackupDatabase b;
     b.name = name();
-    expect("TO");
-    expect("DISK");
-    expect_punct('=');
-    b.disk = string();
+    b.disk = disk("TO");
     if (accept("WITH")) {
         do {
             if (accept("STATS")) {

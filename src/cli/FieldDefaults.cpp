@@ -2,11 +2,13 @@
 
 #include "platform/PasswordPrompt.h"
 #include "platform/PlatformDefaults.h"
+#include "platform/ProfileReader.h"
 #include "platform/WindowsFormPath.h"
 #include "restore/RequestValidation.h"
 #include "restore/StartupDefaults.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace cli {
@@ -53,7 +55,27 @@ std::optional<QString> fillFields(const CommandLine& commandLine, ConsoleView& v
         if (!QFileInfo(path).isFile()) {
             return QStringLiteral("找不到默认值文件 / no defaults file at: ") + path;
         }
+        if (QFile file(path); !file.open(QIODevice::ReadOnly)) {
+            return QStringLiteral("无法读取默认值文件 / cannot read the defaults file: ") + path;
+        }
         const restore::StartupDefaults defaults = restore::readDefaultsFile(path, designCaptions());
+        // The window ignores such a file quietly; here the operator named it.
+        if (!defaults.sectionFound) {
+            return QStringLiteral(
+                       "默认值文件中没有 [初始默认值] 节 / no [初始默认值] section in the "
+                       "defaults file: %1\n"
+                       "请以 GBK（代码页 936）或带 BOM 的 UTF-8 保存 / save it in GBK "
+                       "(code page 936) or in UTF-8 with a byte-order mark")
+                .arg(path);
+        }
+        for (const QString& key : defaults.cutKeys) {
+            view.showNotice(
+                QStringLiteral("默认值文件中 %1 的值超过 %2 字节，已截断 / the value of "
+                               "%1 in the defaults file is longer than %2 bytes and "
+                               "was cut")
+                    .arg(key, QString::number(platform::ProfileReader::MaxValueBytes)),
+                restore::NoticeKind::Information);
+        }
         const restore::PresetFields& preset = *defaults.preset;
         view.setFieldText(Field::b1, preset.serverName);
         view.auth = preset.authMode;

@@ -124,24 +124,44 @@ ProfileReader ProfileReader::fromBytes(const QByteArray& content) {
     return reader;
 }
 
-QString ProfileReader::value(QStringView section, QStringView key, const QString& fallback) const {
-    const auto encoded = [this](QStringView name) {
-        if (utf8_) {
-            return foldedName(name.toUtf8(), true);
-        }
-        QStringEncoder encoder(GbkName);
-        return foldedName(QByteArray(encoder(name)), false);
-    };
-    // Only the first section of a name is searched, even when a later one holds the key.
+QByteArray ProfileReader::encoded(QStringView name) const {
+    if (utf8_) {
+        return foldedName(name.toUtf8(), true);
+    }
+    QStringEncoder encoder(GbkName);
+    return foldedName(QByteArray(encoder(name)), false);
+}
+
+// Only the first section of a name is searched, even when a later one holds the key.
+const ProfileReader::Section* ProfileReader::findSection(QStringView section) const {
     const auto sectionIt = std::ranges::find(sections_, encoded(section), &Section::name);
-    if (sectionIt == sections_.end()) {
+    return sectionIt == sections_.end() ? nullptr : &*sectionIt;
+}
+
+const ProfileReader::Entry* ProfileReader::findEntry(QStringView section, QStringView key) const {
+    const Section* found = findSection(section);
+    if (found == nullptr) {
+        return nullptr;
+    }
+    const auto entryIt = std::ranges::find(found->entries, encoded(key), &Entry::key);
+    return entryIt == found->entries.end() ? nullptr : &*entryIt;
+}
+
+bool ProfileReader::hasSection(QStringView section) const {
+    return findSection(section) != nullptr;
+}
+
+bool ProfileReader::isCut(QStringView section, QStringView key) const {
+    const Entry* entry = findEntry(section, key);
+    return entry != nullptr && entry->value.size() > MaxValueBytes;
+}
+
+QString ProfileReader::value(QStringView section, QStringView key, const QString& fallback) const {
+    const Entry* entry = findEntry(section, key);
+    if (entry == nullptr) {
         return fallback;
     }
-    const auto entryIt = std::ranges::find(sectionIt->entries, encoded(key), &Entry::key);
-    if (entryIt == sectionIt->entries.end()) {
-        return fallback;
-    }
-    const QByteArrayView cut = cutValue(entryIt->value, utf8_);
+    const QByteArrayView cut = cutValue(entry->value, utf8_);
     if (utf8_) {
         // fromUtf8 would drop a leading U+FEFF of the value as if it were a byte-order mark.
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);

@@ -23,6 +23,9 @@ public:
 
     // The value of the first key named `key` in the first section named `section`, or `fallback`.
     QString value(QStringView section, QStringView key, const QString& fallback) const;
+    bool hasSection(QStringView section) const;
+    // True when value() gives the key's value cut to MaxValueBytes.
+    bool isCut(QStringView section, QStringView key) const;
 
 private:
     struct Entry {
@@ -33,6 +36,10 @@ private:
         QByteArray name;
         std::vector<Entry> entries;
     };
+
+    QByteArray encoded(QStringView name) const;
+    const Section* findSection(QStringView section) const;
+    const Entry* findEntry(QStringView section, QStringView key) const;
 
     bool utf8_ = false;
     std::vector<Section> sections_;

@@ -21,14 +21,21 @@ StartupDefaults loadStartupDefaults(const QString& executableDir, const Defaults
                                     const QDateTime& now) {
     const QString path = QDir(executableDir).filePath(FileName);
     if (!QFileInfo(path).isFile()) {
-        return {QStringLiteral("NEW_DB") + QLocale::c().toString(now, u"_yyMMdd_HH_mm_ss"), {}};
+        return {QStringLiteral("NEW_DB") + QLocale::c().toString(now, u"_yyMMdd_HH_mm_ss"),
+                {},
+                false,
+                {}};
     }
     return readDefaultsFile(path, captions);
 }
 
 StartupDefaults readDefaultsFile(const QString& filePath, const DefaultsCaptions& captions) {
     const auto file = platform::ProfileReader::fromFile(filePath);
+    QStringList cutKeys;
     const auto read = [&](const QString& key, const QString& fallback) {
+        if (file.isCut(SectionName, key)) {
+            cutKeys.append(key);
+        }
         return file.value(SectionName, key, fallback);
     };
     PresetFields preset;
@@ -46,7 +53,7 @@ StartupDefaults readDefaultsFile(const QString& filePath, const DefaultsCaptions
     const QString databaseName = read(captions.databaseLabel, {});
     // Without the key the field keeps its initial text, so the file still leads to a restore.
     preset.directory = read(captions.directoryLabel, platform::defaultDatabaseDirectory());
-    return {databaseName, preset};
+    return {databaseName, preset, file.hasSection(SectionName), cutKeys};
 }
 
 } // namespace restore

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -38,6 +39,9 @@ struct StartupDefaults {
     QString databaseName; // e1: from the file, or generated when there is none
     std::optional<PresetFields>
         preset; // absent without a file: the fields keep their design values
+    // A file in another encoding (UTF-8 without a byte-order mark) shows no section of ours.
+    bool sectionFound = false;
+    QStringList cutKeys; // keys whose value was longer than the reader takes
 };
 
 // Reads the defaults file in `executableDir` without writing it or reporting anything about it.

@@ -65,10 +65,18 @@ void listBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request
         qry.setStatement(restore::buildStatement(StatementKind::FileList, restoring));
         qry.open();
         const QList<restore::BackupFile> rows = restore::readFileList(qry);
-        if (!restore::takeFileList(rows, restoring)) {
+        const auto listNames = [&rows, &out] {
             for (const restore::BackupFile& row : rows) {
                 out << "  " << row.type << ' ' << row.logicalName << '\n';
             }
+        };
+        // Without a new name there are no targets to show.
+        if (request.databaseName.isEmpty()) {
+            listNames();
+            continue;
+        }
+        if (!restore::takeFileList(rows, restoring)) {
+            listNames();
             out << QStringLiteral("  没有数据或日志文件，无法恢复 / no data or log file: cannot be "
                                   "restored\n");
             continue;

@@ -10,7 +10,8 @@ namespace cli {
 // How many backup sets the request's backup device holds (RESTORE HEADERONLY).
 int countBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request);
 
-// Prints every set of the device with its files and the targets a restore of that set would use.
+// Prints every set of the device with its files and, when the request names the new database, the
+// targets a restore of that set would use.
 // Only reads: the server is left as it was. Failures raise db::QueryError.
 void listBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request, QTextStream& out);
 

@@ -62,7 +62,7 @@ QString trimBlanksAndControls(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirectory missing) {
+std::optional<RestoreRequest> validateConnectionAndSource(ValidationView& view) {
     if (isBlank(view.fieldText(Field::b1))) {
         return refuse(view, QStringLiteral("请先输入\"服务器电脑名\""), NoticeKind::Error,
                       Field::b1);
@@ -82,6 +82,10 @@ std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirec
     view.repaintWindowNow();
 
     RestoreRequest request;
+    request.serverName = view.fieldText(Field::b1);
+    request.authMode = authMode;
+    request.userName = view.fieldText(Field::b2);
+    request.password = view.fieldText(Field::b3);
     request.sourceKind = view.sourceKind();
     request.sourcePath = view.fieldText(Field::d2);
     if (request.sourceKind == SourceKind::DataFiles) {
@@ -93,9 +97,16 @@ std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirec
                           NoticeKind::Error);
         }
     }
+    return request;
+}
 
-    request.databaseName = trimInPlace(view, Field::e1);
-    if (request.databaseName.isEmpty()) {
+std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirectory missing) {
+    std::optional<RestoreRequest> request = validateConnectionAndSource(view);
+    if (!request) {
+        return std::nullopt;
+    }
+    request->databaseName = trimInPlace(view, Field::e1);
+    if (request->databaseName.isEmpty()) {
         return refuse(view, QStringLiteral("请输入\"新的数据库名称\""), NoticeKind::Information,
                       Field::e1);
     }
@@ -116,12 +127,7 @@ std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirec
         return refuse(view, QStringLiteral("您输入的是无效目录"), NoticeKind::Information,
                       Field::e2);
     }
-    request.directory = directory;
-
-    request.serverName = view.fieldText(Field::b1);
-    request.authMode = authMode;
-    request.userName = view.fieldText(Field::b2);
-    request.password = view.fieldText(Field::b3);
+    request->directory = directory;
     return request;
 }
 

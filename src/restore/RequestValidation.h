@@ -16,6 +16,10 @@ QString trimBlanksAndControls(const QString& text);
 // announced by an Information notice, for a review that must change nothing.
 enum class MissingDirectory { Create, Announce };
 
+// The checks up to the source file alone, for a request that only reads the source (listing a
+// backup): no name and no directory. Gives the request without them.
+std::optional<RestoreRequest> validateConnectionAndSource(ValidationView& view);
+
 // Checks the fields of one start-button press in their fixed order. The first failed check shows
 // its notice, may move the focus, and gives nullopt. The database name and directory are written
 // back normalised, and the directory is created if missing; a directory or source that only the

@@ -78,6 +78,36 @@ void ConsoleView::showNotice(const QString& text, restore::NoticeKind kind) {
     err_ << shown << '\n' << Qt::flush;
 }
 
+void ConsoleView::focusField(restore::Field field) {
+    using restore::Field;
+    QString english;
+    switch (field) {
+    case Field::b1:
+        english = QStringLiteral("the server name (--server) is empty");
+        break;
+    case Field::b2:
+        english = QStringLiteral("the login name (--user) is empty");
+        break;
+    case Field::e1:
+        english = QStringLiteral("no name for the new database: give --name NAME");
+        break;
+    case Field::e2:
+        english = fieldText(Field::e2).isEmpty()
+                      ? QStringLiteral("no folder for the database files: give --dir DIR")
+                      : QStringLiteral("not a folder that can hold the database files (--dir): ") +
+                            fieldText(Field::e2);
+        break;
+    case Field::b3:
+    case Field::d2:
+        return;
+    }
+    err_ << english << '\n' << Qt::flush;
+}
+
+void ConsoleView::chooseSourceFile() {
+    err_ << "no file to restore from: give --backup FILE or --mdf FILE\n" << Qt::flush;
+}
+
 void ConsoleView::endOpenLine() {
     if (lineOpen_) {
         out_ << '\n' << Qt::flush;

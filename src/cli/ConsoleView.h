@@ -29,8 +29,10 @@ public:
     void setFieldText(restore::Field field, const QString& text) override;
     restore::AuthMode authMode() const override { return auth; }
     restore::SourceKind sourceKind() const override { return source; }
-    void focusField(restore::Field) override {}
-    void chooseSourceFile() override {}
+    // There is no focus to move nor a dialog to open: the console says in English which option
+    // the refusal just shown refers to.
+    void focusField(restore::Field field) override;
+    void chooseSourceFile() override;
     void repaintWindowNow() override {}
 
     void clearProgressLines() override;
@@ -43,6 +45,9 @@ public:
     void setOuterWidth(int) override {}
 
     void showNotice(const QString& text, restore::NoticeKind kind) override;
+
+    // True when the run stopped on its first step, connecting, before marking it done.
+    bool stoppedAtFirstStep() const { return lineCount_ == 1 && lastLine_ == stepLine_; }
 
 private:
     void endOpenLine();

@@ -7,6 +7,7 @@
 #include "cli/ScriptingQueryClient.h"
 #include "db/OdbcQueryClient.h"
 #include "platform/InterruptWatcher.h"
+#include "platform/PlatformDefaults.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
 #include "restore/StatementTexts.h"
@@ -25,6 +26,18 @@ QString cancelledNotice(const QString& databaseName) {
                           "The restore was cancelled; the new database %1 may remain in the "
                           "restoring state.")
         .arg(databaseName);
+}
+
+// FreeTDS gives up on a Windows-authentication login without a ticket before the server hears a
+// word, and says only that it could not connect.
+void hintAtKerberos(const restore::RestoreRequest& request, QTextStream& err) {
+    if (platform::WindowsLoginNeedsKerberosTicket &&
+        request.authMode == restore::AuthMode::Integrated) {
+        err << QStringLiteral("Windows 身份认证在此需要 Kerberos 票据（kinit），或使用 --user / "
+                              "Windows authentication needs a Kerberos ticket here (kinit), or "
+                              "use --user\n")
+            << Qt::flush;
+    }
 }
 
 } // namespace
@@ -57,8 +70,15 @@ int main(int argc, char* argv[]) {
     }
     // A review must leave this machine as it found it, too.
     const bool reviews = commandLine.script || commandLine.list;
-    auto request = restore::validateRequest(view, reviews ? restore::MissingDirectory::Announce
-                                                          : restore::MissingDirectory::Create);
+    // A listing needs only the backup; a new name adds the targets, which the full checks vet.
+    const bool listsNamesOnly =
+        commandLine.list &&
+        restore::trimBlanksAndControls(view.fieldText(restore::Field::e1)).isEmpty();
+    auto request =
+        listsNamesOnly
+            ? restore::validateConnectionAndSource(view)
+            : restore::validateRequest(view, reviews ? restore::MissingDirectory::Announce
+                                                     : restore::MissingDirectory::Create);
     if (!request) {
         return Refused;
     }
@@ -94,6 +114,9 @@ int main(int argc, char* argv[]) {
             err << QStringLiteral("读取备份出错 / reading the backup failed:\n") << error.message()
                 << '\n'
                 << Qt::flush;
+            if (!server.isConnected()) {
+                hintAtKerberos(*request, err);
+            }
             return RestoreFailed;
         }
     }
@@ -102,7 +125,13 @@ int main(int argc, char* argv[]) {
     // Ctrl-C stops the statement on the server too, instead of leaving it running there.
     const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
     try {
-        return restore::RestoreRun(qry, view).run(*request) ? Succeeded : RestoreFailed;
+        if (restore::RestoreRun(qry, view).run(*request)) {
+            return Succeeded;
+        }
+        if (view.stoppedAtFirstStep() && !server.isConnected()) {
+            hintAtKerberos(*request, err);
+        }
+        return RestoreFailed;
     } catch (const db::StatementCancelled&) {
         view.showNotice(cancelledNotice(request->databaseName), restore::NoticeKind::Error);
         return Cancelled;

@@ -21,4 +21,11 @@ inline QString defaultDatabaseDirectory() {
 #endif
 }
 
+// Off Windows a Windows-authentication login is Kerberos, which needs a ticket of the user here.
+#ifdef Q_OS_WIN
+inline constexpr bool WindowsLoginNeedsKerberosTicket = false;
+#else
+inline constexpr bool WindowsLoginNeedsKerberosTicket = true;
+#endif
+
 } // namespace platform

@@ -126,6 +126,17 @@ TEST(Cli, HelpIsInChineseAndEnglish) {
 }
 
 TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryMode) {
+    const auto writeDefaults = [this](const QString& name, const QByteArray& content) {
+        QFile file(server.scratch() + "/" + name);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return file.fileName();
+    };
+    // What Linux editors write: UTF-8 without a byte-order mark, which reads as no section.
+    const QString utf8 = writeDefaults("utf8.ini", "[初始默认值]\n新的数据库名称=X\n");
+    const QString longDir =
+        writeDefaults("long.ini", QStringEncoder("GBK").encode("[初始默认值]\n数据库存放目录=") +
+                                      QByteArray(3000, 'x'));
     const struct {
         QStringList arguments;
         QString notice;
@@ -134,14 +145,23 @@ TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryM
         {{"--server", server.dataSource(), "--user", "sa", "--backup", backup, "--dir", dataDir},
          QStringLiteral("请输入\"新的数据库名称\"")},
         {{"--server", server.dataSource(), "--user", "sa", "--name", "X", "--dir", dataDir},
-         QStringLiteral("请选择数据库恢复来源文件")},
+         QStringLiteral("请选择数据库恢复来源文件\nno file to restore from: give --backup FILE or "
+                        "--mdf FILE\n")},
+        {{"--server", server.dataSource(), "--user", "sa", "--list"},
+         QStringLiteral("请选择数据库恢复来源文件\nno file to restore from")},
+        {{"--defaults", utf8}, "in the defaults file: " + utf8 + QStringLiteral("\n请以 GBK")},
+        {{"--defaults", longDir},
+         QStringLiteral(
+             "the value of 数据库存放目录 in the defaults file is longer than 2047 bytes")},
         {{"--server", "   ", "--backup", backup, "--name", "X"},
          QStringLiteral("请先输入\"服务器电脑名\"")},
         {{"--server", server.dataSource(), "--mdf", server.scratch() + "/Gone_Data.mdf", "--name",
           "X", "--dir", dataDir},
          QStringLiteral("在相同目录中，找不到日志文件:") + server.scratch() + "/Gone_Log.LDF"},
         {{"--server", server.dataSource(), "--backup", backup, "--name", "X", "--dir", backup},
-         QStringLiteral("您输入的是无效目录")},
+         QStringLiteral(
+             "您输入的是无效目录\nnot a folder that can hold the database files (--dir): ") +
+             backup + "/"},
         // FreeTDS 1.3 ends a braced value at the first "};".
         {restoreArguments("X"), QStringLiteral("cannot take a PWD that contains \"};\""),
          QStringLiteral("a};b")},
@@ -297,6 +317,15 @@ TEST_F(CliAgainstStandin, AFailedRestoreExitsWithOneAndShowsTheServerMessage) {
     EXPECT_TRUE(outcome.err.startsWith(QStringLiteral("恢复过程出错,具体错误信息是:\n\n")))
         << describe(outcome);
     EXPECT_TRUE(outcome.err.contains("Login failed for user 'sa'")) << describe(outcome);
+    EXPECT_FALSE(outcome.err.contains("kinit")) << describe(outcome);
+
+    QStringList windowsLogin = restoreArguments("Shop2");
+    windowsLogin.remove(windowsLogin.indexOf("--user"), 2);
+    outcome = runCli(windowsLogin);
+    EXPECT_EQ(outcome.exitCode, 1) << describe(outcome);
+    EXPECT_TRUE(outcome.err.endsWith("Windows authentication needs a Kerberos ticket here (kinit), "
+                                     "or use --user\n"))
+        << describe(outcome);
 
     ASSERT_EQ(runCli(restoreArguments("Shop2")).exitCode, 0);
     outcome = runCli(restoreArguments("Shop2"));
@@ -360,6 +389,13 @@ TEST_F(CliAgainstStandin, ListsTheSetsAndRestoresTheChosenOneWithEveryFile) {
     EXPECT_TRUE(listed.out.contains("  F Three_Cat -> " + dataDir + "/Listed_Three_Cat\n"));
     EXPECT_TRUE(
         server.batches().filter(QRegularExpression("^(CREATE|RESTORE DATABASE)")).isEmpty());
+
+    const Outcome unnamed =
+        runCli({"--server", server.dataSource(), "--user", "sa", "--backup", device, "--list"});
+    ASSERT_EQ(unnamed.exitCode, 0) << describe(unnamed);
+    EXPECT_TRUE(unnamed.out.contains(QStringLiteral("备份集 backup set 3: Third")));
+    EXPECT_TRUE(unnamed.out.contains("  F Three_Cat\n")) << describe(unnamed);
+    EXPECT_FALSE(unnamed.out.contains("->")) << describe(unnamed);
 
     const Outcome scripted = runCli(withSet("Scripted", "--backup-set 3 --script"));
     ASSERT_EQ(scripted.exitCode, 0) << describe(scripted);

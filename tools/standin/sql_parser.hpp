@@ -49,7 +49,11 @@ struct RestoreDatabase {
     bool replace = false;
     bool recovery = true;
     std::vector<Move> moves;
+    bool log = false;                   // RESTORE LOG: rolls a database being restored forward
+    std::optional<std::string> stop_at; // STOPAT = '<date and time>', as written
 };
+
+enum class BackupKind { Database, Differential, Log };
 
 struct BackupDatabase {
     std::string name;
@@ -57,6 +61,12 @@ struct BackupDatabase {
     std::string set_name;
     int stats = 0;
     bool init = false; // INIT or FORMAT: the device is written afresh instead of appended to
+    BackupKind kind = BackupKind::Database;
+};
+
+// SELECT * FROM msdb..restorehistory [WHERE destination_database_name = '...']
+struct SelectRestoreHistory {
+    std::optional<std::string> database;
 };
 
 struct AttachDb {
@@ -75,9 +85,9 @@ struct DropDatabase {
 // SET options (sent by some clients after login) are accepted and ignored.
 struct SetOption {};
 
-using Statement =
-    std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
-                 BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption, HeaderOnly>;
+using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
+                               BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption,
+                               HeaderOnly, SelectRestoreHistory>;
 
 struct SyntaxError {
     int line = 1;

@@ -28,7 +28,7 @@ constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
     adapt<sql::RestoreDatabase, run_restore>, adapt<sql::BackupDatabase, run_backup>,
     adapt<sql::AttachDb, run_attach>,         adapt<sql::DetachDb, run_detach>,
     adapt<sql::DropDatabase, run_drop>,       adapt<sql::SetOption, run_set>,
-    adapt<sql::HeaderOnly, run_headeronly>,
+    adapt<sql::HeaderOnly, run_headeronly>,   adapt<sql::SelectRestoreHistory, run_restore_history>,
 };
 
 bool is_procedure(const sql::Statement& s) {

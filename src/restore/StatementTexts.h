@@ -13,6 +13,10 @@ enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach, Ba
 QString buildConnectionString(const RestoreRequest& request);
 QString buildStatement(StatementKind kind, const RestoreRequest& request);
 
+// The statements of a restore sequence: step 0 restores the full backup, step i the request's
+// laterSteps[i - 1].
+QString buildSequenceStatement(const RestoreRequest& request, qsizetype step);
+
 QString targetDataFilePath(const RestoreRequest& request);
 QString targetLogFilePath(const RestoreRequest& request);
 QString logSourcePath(const QString& sourcePath);

@@ -77,6 +77,38 @@ TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
     EXPECT_EQ(view.homeKeys, 6);
 }
 
+// One line a step, the logs counted; a failing step is the last thing sent.
+TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
+    const QString log = QStringLiteral("正在恢复日志备份 %1/2...");
+    const QStringList done = {Connect + Ok,    Create + Ok,
+                              Restore + Ok,    QStringLiteral("正在恢复差异备份...") + Ok,
+                              log.arg(1) + Ok, log.arg(2) + Ok};
+    for (const int failAt : {-1, 5}) {
+        FakeQueryClient qry;
+        qry.rows = shopFileList();
+        qry.messages = {{3211, "50 percent restored."}};
+        qry.failAtStatement = failAt;
+        RecordingView view;
+        RestoreRequest r = request(SourceKind::Backup);
+        r.laterSteps = {{StepKind::Differential, "/bak/diff.bak", 1},
+                        {StepKind::Log, "/bak/log.trn", 1},
+                        {StepKind::Log, "/bak/log.trn", 2}};
+
+        EXPECT_EQ(RestoreRun(qry, view).run(r), failAt < 0);
+
+        if (failAt < 0) {
+            EXPECT_EQ(view.lines, done) << view.lines.join("|").toStdString();
+            EXPECT_EQ(qry.sent.mid(3),
+                      QStringList({buildSequenceStatement(r, 0), buildSequenceStatement(r, 1),
+                                   buildSequenceStatement(r, 2), buildSequenceStatement(r, 3)}));
+        } else {
+            EXPECT_EQ(view.lines, done.mid(0, 4) << log.arg(1))
+                << view.lines.join("|").toStdString();
+            EXPECT_EQ(qry.sent.size(), failAt + 1);
+        }
+    }
+}
+
 TEST(RestoreRun, DataFilesAttachTheFileAndItsLog) {
     FakeQueryClient qry;
     RecordingView view;

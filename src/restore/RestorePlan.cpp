@@ -1,6 +1,5 @@
 #include "restore/RestorePlan.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -68,11 +67,14 @@ std::optional<PlanRefusal> chooseDatabase(const QList<BackupSetHeader>& sets,
 
 int compareLsn(const QString& a, const QString& b) {
     const auto digits = [](const QString& lsn) {
-        const qsizetype firstNonZero = lsn.indexOf(QRegularExpression(QStringLiteral("[^0]")));
-        return firstNonZero < 0 ? QString() : lsn.mid(firstNonZero);
+        QStringView view = QStringView(lsn).trimmed();
+        while (view.startsWith(u'0')) {
+            view = view.sliced(1);
+        }
+        return view;
     };
-    const QString x = digits(a.trimmed());
-    const QString y = digits(b.trimmed());
+    const QStringView x = digits(a);
+    const QStringView y = digits(b);
     if (x.size() != y.size()) {
         return x.size() < y.size() ? -1 : 1;
     }

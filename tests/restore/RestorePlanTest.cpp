@@ -53,6 +53,10 @@ struct Row {
     QString refusalNames;     // what the refusal must name
 };
 
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class PlanTable : public ::testing::TestWithParam<Row> {};
 
 TEST_P(PlanTable, ChoosesTheChainOrRefusesWithTheReason) {

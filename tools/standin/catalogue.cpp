@@ -97,7 +97,7 @@ void Catalogue::save() const {
         for (const Database& d : dbs_) {
             if (is_system(d.name))
                 continue;
-            out << "db " << encode_field(d.name) << ' ' << d.state << ' ' << d.lsn << ' '
+            out << "db " << encode_field(d.name) << ' ' << d.state << "\nlog " << d.lsn << ' '
                 << d.lsn_time << ' ' << d.log_start << ' ' << d.full_checkpoint << ' ' << d.restored
                 << "\n";
             for (const DbFile& f : d.files)
@@ -140,10 +140,12 @@ void Catalogue::load() {
             auto name = decode_field(a);
             if (!name || (b != "ONLINE" && b != "RESTORING"))
                 throw bad();
-            Database d{*name, b, {}};
-            // Catalogues written before log positions were kept end the line here.
-            ls >> d.lsn >> d.lsn_time >> d.log_start >> d.full_checkpoint >> d.restored;
-            dbs_.push_back(std::move(d));
+            dbs_.push_back(Database{*name, b, {}});
+        } else if (word == "log" && !dbs_.empty()) {
+            // Catalogues written before log positions were kept have no such line.
+            Database& d = dbs_.back();
+            if (!(ls >> d.lsn >> d.lsn_time >> d.log_start >> d.full_checkpoint >> d.restored))
+                throw bad();
         } else if (word == "file" && (ls >> a >> b >> c) && !dbs_.empty() && a.size() == 1) {
             auto logical = decode_field(b);
             auto path = decode_field(c);

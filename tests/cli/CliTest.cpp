@@ -111,6 +111,8 @@ TEST(Cli, UnusableArgumentsExitWithTwoBeforeAnythingElse) {
         {"--backup-set", "0"},
         {"--backup-set", "x"},
         {"--list", "--mdf", "a_Data.mdf"},
+        {"--until", "2026-12-08"},
+        {"--backup-set", "2", "--until", "2026-12-08 10:41"},
     };
     for (const QStringList& arguments : rows) {
         const Outcome outcome = runCli(arguments);

@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::string_view kKinds[] = {"getdate", "select",  "filelist", "headeronly",
                                        "create",  "restore", "attach",   "backup",
-                                       "detach",  "drop",    "*"};
+                                       "detach",  "drop",    "dirtree",  "*"};
 
 template <typename T> bool number(std::string_view s, T& out) {
     const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);

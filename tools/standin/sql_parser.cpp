@@ -355,6 +355,16 @@ Statement Parser::exec() {
             expect_punct('.');
         }
     }
+    if (accept("XP_DIRTREE")) {
+        DirTree d;
+        d.folder = string();
+        if (accept_punct(',')) {
+            d.depth = small_number();
+            if (accept_punct(','))
+                d.with_files = number() != 0;
+        }
+        return d;
+    }
     const bool attach = keyword_is(cur(), "SP_ATTACH_DB");
     const bool detach = keyword_is(cur(), "SP_DETACH_DB");
     if (!attach && !detach)
@@ -421,6 +431,7 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const SetOption&) const { return "set"; }
         std::string_view operator()(const HeaderOnly&) const { return "headeronly"; }
         std::string_view operator()(const SelectRestoreHistory&) const { return "select"; }
+        std::string_view operator()(const DirTree&) const { return "dirtree"; }
     };
     return std::visit(Names{}, s);
 }

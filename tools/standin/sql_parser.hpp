@@ -82,12 +82,19 @@ struct DropDatabase {
     std::string name;
 };
 
+// EXEC master..xp_dirtree '<folder>', depth, file: the server's listing of one of its folders.
+struct DirTree {
+    std::string folder;
+    int depth = 0; // 0: every level
+    bool with_files = false;
+};
+
 // SET options (sent by some clients after login) are accepted and ignored.
 struct SetOption {};
 
 using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
                                BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption,
-                               HeaderOnly, SelectRestoreHistory>;
+                               HeaderOnly, SelectRestoreHistory, DirTree>;
 
 struct SyntaxError {
     int line = 1;

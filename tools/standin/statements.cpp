@@ -29,10 +29,12 @@ constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
     adapt<sql::AttachDb, run_attach>,         adapt<sql::DetachDb, run_detach>,
     adapt<sql::DropDatabase, run_drop>,       adapt<sql::SetOption, run_set>,
     adapt<sql::HeaderOnly, run_headeronly>,   adapt<sql::SelectRestoreHistory, run_restore_history>,
+    adapt<sql::DirTree, run_dirtree>,
 };
 
 bool is_procedure(const sql::Statement& s) {
-    return std::holds_alternative<sql::AttachDb>(s) || std::holds_alternative<sql::DetachDb>(s);
+    return std::holds_alternative<sql::AttachDb>(s) || std::holds_alternative<sql::DetachDb>(s) ||
+           std::holds_alternative<sql::DirTree>(s);
 }
 
 // Days since 1900-01-01 for a civil date (proleptic Gregorian).

@@ -7,19 +7,31 @@
 
 namespace cli {
 
-std::variant<QStringList, QString> backupFiles(const QStringList& values) {
+bool isBackupFolder(const QString& value) {
+    if (platform::isWindowsFormPath(value)) {
+        return value.endsWith(u'\\') || value.endsWith(u'/');
+    }
+    return QFileInfo(value).isDir();
+}
+
+std::variant<QStringList, QString>
+backupFiles(const QStringList& values,
+            const std::function<QStringList(const QString&)>& listServerFolder) {
     QStringList files;
     for (const QString& value : values) {
         if (platform::isWindowsFormPath(value)) {
-            // Only the server could list such a folder; a file is sent as typed.
-            if (value.endsWith(u'\\') || value.endsWith(u'/')) {
-                return QStringLiteral(
-                           "服务器上的文件夹无法在这里列出，请用 --backup 逐个给出其中的备份文件 / "
-                           "a folder on the server cannot be listed from here; name "
-                           "its backup files one by one with --backup: ") +
+            // Only the server can list such a folder; a file is sent as typed.
+            if (!isBackupFolder(value)) {
+                files.append(value);
+                continue;
+            }
+            const QStringList listed = listServerFolder(value);
+            if (listed.isEmpty()) {
+                return QStringLiteral("服务器在该文件夹中没有列出文件 / the server lists no files "
+                                      "in the folder: ") +
                        value;
             }
-            files.append(value);
+            files += listed;
             continue;
         }
         const QFileInfo info(value);

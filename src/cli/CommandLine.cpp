@@ -1,7 +1,8 @@
 #include "cli/CommandLine.h"
 
+#include "cli/BackupFiles.h"
+
 #include <QCommandLineParser>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -24,7 +25,8 @@ const QString HelpText = QStringLiteral(
     "                      密码从环境变量 QUARN_SQL_PASSWORD 读取，或在提示时输入（不回显）\n"
     "  --backup FILE       BAK 备份文件 / restore from this backup file; may be given several\n"
     "                      times and may name a folder: the newest full backup, its newest\n"
-    "                      differential and the log backups after it are then restored in turn\n"
+    "                      differential and the log backups after it are then restored in turn;\n"
+    "                      a server folder is written with its closing \\ (D:\\bak\\)\n"
     "                      可多次给出，也可以是文件夹：依次恢复完整备份、差异备份和日志备份\n"
     "  --until 'YYYY-MM-DD HH:MM[:SS]'\n"
     "                      恢复到该时间点（服务器本地时间）/ restore to this point in time (the\n"
@@ -159,8 +161,7 @@ parseCommandLine(const QStringList& arguments) {
 }
 
 bool CommandLine::asksForSequence() const {
-    const bool folder = std::any_of(backups.begin(), backups.end(),
-                                    [](const QString& path) { return QFileInfo(path).isDir(); });
+    const bool folder = std::any_of(backups.begin(), backups.end(), isBackupFolder);
     return backups.size() > 1 || folder || until || database;
 }
 

@@ -44,13 +44,15 @@ void hintAtKerberos(const restore::RestoreRequest& request, QTextStream& err) {
 std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQueryClient& server,
                                 restore::RestoreRequest& request, QTextStream& out,
                                 QTextStream& err) {
-    const auto files = cli::backupFiles(commandLine.backups);
-    if (const auto* problem = std::get_if<QString>(&files)) {
-        err << *problem << '\n' << Qt::flush;
-        return Refused;
-    }
     QList<restore::BackupSetHeader> sets;
     try {
+        const auto files = cli::backupFiles(commandLine.backups, [&](const QString& folder) {
+            return restore::readServerFolder(server, request, folder);
+        });
+        if (const auto* problem = std::get_if<QString>(&files)) {
+            err << *problem << '\n' << Qt::flush;
+            return Refused;
+        }
         for (const QString& file : std::get<QStringList>(files)) {
             sets += restore::readBackupHeaders(server, request, file);
         }

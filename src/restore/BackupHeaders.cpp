@@ -26,6 +26,23 @@ QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const RestoreRequ
     return sets;
 }
 
+QStringList readServerFolder(db::QueryClient& qry, const RestoreRequest& request,
+                             const QString& folder) {
+    qry.close();
+    qry.setConnectionString(buildConnectionString(request));
+    qry.setStatement("EXEC master..xp_dirtree N'" + quoteStringLiteral(folder) + "', 1, 1");
+    qry.open();
+    QStringList files;
+    for (qry.first(); !qry.atEnd(); qry.next()) {
+        if (qry.fieldText(QStringLiteral("file")) == u"1") {
+            files.append(folder + qry.fieldText(QStringLiteral("subdirectory")));
+        }
+    }
+    qry.close();
+    files.sort(Qt::CaseInsensitive);
+    return files;
+}
+
 QDateTime serverDateTime(const QString& text) {
     QString seconds = text.left(19);
     seconds.replace(u'T', u' ');

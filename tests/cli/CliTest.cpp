@@ -625,17 +625,18 @@ TEST_F(CliAgainstStandin, AGapInTheLogChainIsRefusedAfterReadingTheHeadersOnly) 
     EXPECT_EQ(batches.size(), 3) << batches.join("|").toStdString();
 }
 
-// Sets of two databases appended to one device, given as the folder that holds it.
+// Sets of two databases appended to one device, given as the server's folder that holds it.
 TEST_F(CliAgainstStandin, SetsOfTwoDatabasesNeedTheDatabaseNamed) {
-    const QString folder = server.scratch() + "/two";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QString device = folder + "/both.bak";
-    ASSERT_TRUE(server.makeBackup(device, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"}));
-    ASSERT_TRUE(server.makeBackup(device, "Stock", {"D:Stock_Data:64K", "L:Stock_Log:64K"},
+    ASSERT_TRUE(QDir().mkpath(server.scratch() + "/two"));
+    ASSERT_TRUE(server.makeBackup(server.scratch() + "/two/both.bak", "Shop",
+                                  {"D:Shop_Data:64K", "L:Shop_Log:64K"}));
+    ASSERT_TRUE(server.makeBackup(server.scratch() + "/two/both.bak", "Stock",
+                                  {"D:Stock_Data:64K", "L:Stock_Log:64K"},
                                   quarn_test::StandinProcess::Device::Append));
+    const QString device = "D:\\two\\both.bak";
     QStringList arguments = {"--server", server.dataSource(),
                              "--user",   "sa",
-                             "--backup", folder,
+                             "--backup", "D:\\two\\",
                              "--name",   "Chosen",
                              "--dir",    dataDir};
     Outcome outcome = runCli(arguments);
@@ -652,6 +653,10 @@ TEST_F(CliAgainstStandin, SetsOfTwoDatabasesNeedTheDatabaseNamed) {
     arguments.removeLast();
     outcome = runCli(arguments);
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(server.batches()
+                    .filter("xp_dirtree")
+                    .last()
+                    .startsWith("EXEC master..xp_dirtree N'D:\\two\\', 1, 1"));
     const QStringList batches = server.batches().filter("Chosen");
     ASSERT_EQ(batches.size(), 2) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[1].contains("' WITH  FILE = 2,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  "

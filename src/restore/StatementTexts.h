@@ -6,7 +6,7 @@
 
 namespace restore {
 
-enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach, BackupSets };
+enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach, BackupSets, Drop };
 
 // Pure builders of everything the run sends to the server. The literal pieces, doubled blanks
 // included, are what SQL Server has always been sent, so they stay byte for byte.
@@ -16,6 +16,10 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request);
 QString targetDataFilePath(const RestoreRequest& request);
 QString targetLogFilePath(const RestoreRequest& request);
 QString logSourcePath(const QString& sourcePath);
+
+// The text with what a Windows file name cannot hold (\ / : * ? " < > | and control characters)
+// made "_", so that a name becomes one file name in the target folder.
+QString fileNamePart(const QString& name);
 
 // Quoting for values placed inside N'...' and names placed inside [...].
 QString quoteStringLiteral(const QString& value);

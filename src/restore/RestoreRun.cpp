@@ -42,20 +42,29 @@ QString mayRemainText(const QString& databaseName) {
     return QStringLiteral(" 连接已断开，数据库 %1 可能仍然存在。").arg(databaseName);
 }
 
+} // namespace
+
 // The create names every data and log target, so the server refuses any that exists. A full-text
-// catalog is made only by the restore, whose REPLACE would overwrite whatever lies there; a path
-// only the server can see has nothing here to look at.
-void refuseExistingCatalogTargets(const RestoreRequest& request) {
+// catalog is made only by the restore, whose REPLACE would overwrite whatever lies there, so its
+// target is looked for first: here, or by the server when only the server can see it.
+void RestoreRun::refuseExistingCatalogTargets(const RestoreRequest& request) {
     for (const FileMove& move : otherFileMoves(request)) {
-        const bool created = move.type == u"D" || move.type == u"L";
-        if (!created && !platform::isServerOnlyPath(move.target) &&
-            platform::fileExists(move.target)) {
+        if (move.type == u"D" || move.type == u"L") {
+            continue;
+        }
+        bool exists = false;
+        if (platform::isServerOnlyPath(move.target)) {
+            openQuery(buildFileExistStatement(move.target));
+            exists = qry_.fieldText(QStringLiteral("File Exists")) == u"1" ||
+                     qry_.fieldText(QStringLiteral("File is a Directory")) == u"1";
+        } else {
+            exists = platform::fileExists(move.target);
+        }
+        if (exists) {
             throw db::QueryError(ExistingTarget + move.target);
         }
     }
 }
-
-} // namespace
 
 bool RestoreRun::run(RestoreRequest& request) {
     view_.clearProgressLines();

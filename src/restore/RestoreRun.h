@@ -34,6 +34,7 @@ private:
     void executeStatement(const QString& statement);
     void executeShowingPercent(const QString& statement);
     bool restoreBackup(RestoreRequest& request);
+    void refuseExistingCatalogTargets(const RestoreRequest& request);
     void dropCreatedDatabase(const RestoreRequest& request);
     void attachDataFiles(const RestoreRequest& request);
 

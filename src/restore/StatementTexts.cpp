@@ -98,6 +98,10 @@ QString buildConnectionString(const RestoreRequest& request) {
            "Data Source=" + quoteConnectionValue(request.serverName) + ";";
 }
 
+QString buildFileExistStatement(const QString& serverPath) {
+    return "exec master..xp_fileexist " + literal(serverPath);
+}
+
 QString buildStatement(StatementKind kind, const RestoreRequest& request) {
     switch (kind) {
     case StatementKind::ConnectionTest:

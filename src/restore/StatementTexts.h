@@ -12,6 +12,9 @@ enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach, Ba
 // included, are what SQL Server has always been sent, so they stay byte for byte.
 QString buildConnectionString(const RestoreRequest& request);
 QString buildStatement(StatementKind kind, const RestoreRequest& request);
+// Asks the server what lies at a path of its own disk: one row with "File Exists" and
+// "File is a Directory".
+QString buildFileExistStatement(const QString& serverPath);
 
 QString targetDataFilePath(const RestoreRequest& request);
 QString targetLogFilePath(const RestoreRequest& request);

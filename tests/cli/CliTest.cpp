@@ -345,18 +345,31 @@ TEST_F(CliAgainstStandin, AFailedRestoreDropsTheDatabaseItCreated) {
 TEST_F(CliAgainstStandin, ExtraTargetsAreCheckedByTheServerAndStayInTheTargetFolder) {
     const QString multi = server.scratch() + "/Multi.bak";
     ASSERT_TRUE(server.makeBackup(
-        multi, "Multi", {"D:Extra:1M", "D:Multi_Data:1M", "L:Extra_Log:1M", "L:Multi_Log:1M"}))
+        multi, "Multi",
+        {"D:Extra:1M", "D:Multi_Data:1M", "L:Extra_Log:1M", "L:Multi_Log:1M", "F:Extra_Cat:1M"}))
         << server.errorString().toStdString();
     ASSERT_TRUE(QDir(server.scratch()).mkpath("db/sub"));
     const auto restoreInto = [&](const QString& name, const QString& dir) {
         return runCli({"--server", server.dataSource(), "--user", "sa", "--backup", multi, "--name",
                        name, "--dir", dir});
     };
+    // A full-text catalog is no file of the create: the server is asked what lies at its target
+    // (xp_fileexist, columns ASSUMED for SQL Server 2000).
     const struct {
         QString dir;
         QString foreign; // a file of no database at one of the extra targets
-    } rows[] = {{"D:\\db", server.scratch() + "/db/M3_Extra.NDF"},
-                {dataDir, dataDir + "/M4_Extra_Log.LDF"}};
+        QString refusal;
+        QString lastBatch;
+    } rows[] = {
+        {"D:\\db", server.scratch() + "/db/M3_Extra.NDF",
+         "Cannot create file '" + server.scratch() + "/db/M3_Extra.NDF' because it already exists",
+         "CREATE DATABASE [M3]"},
+        {dataDir, dataDir + "/M4_Extra_Log.LDF",
+         "Cannot create file '" + dataDir + "/M4_Extra_Log.LDF' because it already exists",
+         "CREATE DATABASE [M4]"},
+        {"D:\\db", server.scratch() + "/db/M5_Extra_Cat",
+         QStringLiteral("目标文件已存在:D:\\db\\M5_Extra_Cat"),
+         "exec master..xp_fileexist N'D:\\db\\M5_Extra_Cat'"}};
     for (const auto& row : rows) {
         ASSERT_TRUE(QDir().mkpath(QFileInfo(row.foreign).path()));
         QFile foreign(row.foreign);
@@ -368,12 +381,11 @@ TEST_F(CliAgainstStandin, ExtraTargetsAreCheckedByTheServerAndStayInTheTargetFol
         const Outcome outcome = restoreInto(name, row.dir);
 
         EXPECT_EQ(outcome.exitCode, 1) << describe(outcome);
-        EXPECT_TRUE(outcome.err.contains("Cannot create file '" + row.foreign +
-                                         "' because it already exists"))
-            << describe(outcome);
-        EXPECT_TRUE(server.batches().last().startsWith("CREATE DATABASE [" + name + "]"));
+        EXPECT_TRUE(outcome.err.contains(row.refusal)) << describe(outcome);
+        EXPECT_TRUE(server.batches().last().startsWith(row.lastBatch))
+            << server.batches().last().toStdString();
         EXPECT_FALSE(server.catalogueText().contains(name)) << server.catalogueText().toStdString();
-        EXPECT_EQ(QDir(QFileInfo(row.foreign).path()).entryList(QDir::Files),
+        EXPECT_EQ(QDir(QFileInfo(row.foreign).path()).entryList({name + "_*"}, QDir::Files),
                   QStringList{QFileInfo(row.foreign).fileName()});
         ASSERT_TRUE(foreign.open(QIODevice::ReadOnly));
         EXPECT_EQ(foreign.readAll(), "PRECIOUS DETACHED DATA");
@@ -393,14 +405,14 @@ TEST_F(CliAgainstStandin, ExtraTargetsAreCheckedByTheServerAndStayInTheTargetFol
         const Outcome outcome = restoreInto(row.name, row.dir);
         ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
         const QStringList made = QDir(row.folder).entryList(QDir::Files | QDir::Hidden);
-        EXPECT_EQ(made.size(), before.size() + 4) << made.join(", ").toStdString();
+        EXPECT_EQ(made.size(), before.size() + 5) << made.join(", ").toStdString();
         EXPECT_TRUE(
             made.contains(QString(row.name).replace('/', '_').replace('\\', '_') + "_Data.MDF"))
             << made.join(", ").toStdString();
     }
     // Nothing climbed out: every file is in one of the two target folders or was there before.
     EXPECT_EQ(QDir(server.scratch() + "/db").entryList(QDir::Files | QDir::Hidden),
-              QStringList{"M3_Extra.NDF"});
+              QStringList({"M3_Extra.NDF", "M5_Extra_Cat"}));
     EXPECT_EQ(QDir(dataDir).entryList(QDir::Files | QDir::Hidden), QStringList{"M4_Extra_Log.LDF"});
 }
 

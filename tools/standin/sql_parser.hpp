@@ -75,9 +75,14 @@ struct DropDatabase {
 // SET options (sent by some clients after login) are accepted and ignored.
 struct SetOption {};
 
-using Statement =
-    std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
-                 BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption, HeaderOnly>;
+// exec master..xp_fileexist N'path': what lies at a path of the server's disk.
+struct FileExist {
+    std::string disk;
+};
+
+using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
+                               BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption,
+                               HeaderOnly, FileExist>;
 
 struct SyntaxError {
     int line = 1;

@@ -30,6 +30,8 @@ public:
     void setMessageObserver(db::MessageObserver observer) override {
         server_.setMessageObserver(std::move(observer));
     }
+    bool isConnected() const override { return server_.isConnected(); }
+    void resumeAfterCancel() override { server_.resumeAfterCancel(); }
 
 private:
     db::QueryClient& server_;

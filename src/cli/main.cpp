@@ -27,6 +27,25 @@ enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, Cancelled = 130
 
 const QString ReadFailed = QStringLiteral("读取备份出错 / reading the backup failed:\n");
 
+QString cancelledNotice(restore::CreatedDatabase created, const QString& databaseName) {
+    switch (created) {
+    case restore::CreatedDatabase::None:
+        return QStringLiteral("恢复已取消，没有创建数据库 %1。\n"
+                              "The restore was cancelled; no database %1 was created.")
+            .arg(databaseName);
+    case restore::CreatedDatabase::Dropped:
+        return QStringLiteral("恢复已取消，未完成恢复的数据库 %1 已删除。\n"
+                              "The restore was cancelled; the unfinished database %1 was removed.")
+            .arg(databaseName);
+    case restore::CreatedDatabase::MayRemain:
+        break;
+    }
+    return QStringLiteral("恢复已取消，新的数据库 %1 可能仍处于正在恢复状态。\n"
+                          "The restore was cancelled; the new database %1 may remain in the "
+                          "restoring state.")
+        .arg(databaseName);
+}
+
 // FreeTDS gives up on a Windows-authentication login without a ticket before the server hears a
 // word, and says only that it could not connect.
 void hintAtKerberos(const restore::RestoreRequest& request, QTextStream& err) {
@@ -82,10 +101,9 @@ std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQue
     return std::nullopt;
 }
 
-QString cancelledNotice(const QString& databaseName) {
-    return QStringLiteral("恢复已取消，新的数据库 %1 可能仍处于正在恢复状态。\n"
-                          "The restore was cancelled; the new database %1 may remain in the "
-                          "restoring state.")
+QString mayRemainNotice(const QString& databaseName) {
+    return QStringLiteral("未完成恢复的数据库 %1 可能仍然存在。\n"
+                          "The unfinished database %1 may remain on the server.\n")
         .arg(databaseName);
 }
 
@@ -177,16 +195,21 @@ int main(int argc, char* argv[]) {
     db::QueryClient& qry = commandLine.script ? static_cast<db::QueryClient&>(scripting) : server;
     // Ctrl-C stops the statement on the server too, instead of leaving it running there.
     const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
+    restore::RestoreRun run(qry, view);
     try {
-        if (restore::RestoreRun(qry, view).run(*request)) {
+        if (run.run(*request)) {
             return Succeeded;
         }
         if (view.stoppedAtFirstStep() && !server.isConnected()) {
             hintAtKerberos(*request, err);
         }
-        return RestoreFailed;
     } catch (const db::StatementCancelled&) {
-        view.showNotice(cancelledNotice(request->databaseName), restore::NoticeKind::Error);
+        view.showNotice(cancelledNotice(run.createdDatabase(), request->databaseName),
+                        restore::NoticeKind::Error);
         return Cancelled;
     }
+    if (run.createdDatabase() == restore::CreatedDatabase::MayRemain) {
+        err << mayRemainNotice(request->databaseName) << Qt::flush;
+    }
+    return RestoreFailed;
 }

@@ -10,6 +10,11 @@ void Cancellation::request() {
     }
 }
 
+void Cancellation::clear() {
+    const std::lock_guard lock(mutex_);
+    requested_ = false;
+}
+
 bool Cancellation::requested() const {
     const std::lock_guard lock(mutex_);
     return requested_;

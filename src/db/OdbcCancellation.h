@@ -10,8 +10,9 @@ namespace db::odbc {
 // and the executing call returns once the server has acknowledged it.
 class Cancellation {
 public:
-    // Any thread; lasts for the rest of the client's life.
+    // Any thread; lasts until clear().
     void request();
+    void clear();
     bool requested() const;
     // On the executing thread: the statement about to run, false (and nothing tracked) when a
     // cancel came first.

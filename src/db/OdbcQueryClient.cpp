@@ -213,6 +213,10 @@ void OdbcQueryClient::cancel() {
     d_->cancellation.request();
 }
 
+void OdbcQueryClient::resumeAfterCancel() {
+    d_->cancellation.clear();
+}
+
 bool OdbcQueryClient::isConnected() const {
     return d_->connection.isConnected();
 }

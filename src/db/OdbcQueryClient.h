@@ -11,7 +11,7 @@
 namespace db {
 
 // Raised instead of QueryError once cancel() was called: by the statement it stopped and by every
-// later open or execute, which then sends nothing.
+// later open or execute, which then sends nothing, until resumeAfterCancel().
 class StatementCancelled : public std::exception {
 public:
     const char* what() const noexcept override { return "statement cancelled"; }
@@ -48,13 +48,12 @@ public:
     QString fieldText(const QString& column) const override;
     void execute() override;
     void setMessageObserver(MessageObserver observer) override;
+    bool isConnected() const override;
+    void resumeAfterCancel() override;
 
     // From any thread, without waiting: stops the statement in flight. The executing call returns
     // once the server has acknowledged and raises StatementCancelled.
     void cancel();
-
-    // True while a connection to the server is held.
-    bool isConnected() const;
 
     // Raises the QueryError that connecting would raise for a value the driver cannot carry,
     // without connecting.

@@ -63,6 +63,10 @@ public:
     // Later opens and executes hand each informational message of their statement to `observer`
     // as it arrives; an empty observer drops them.
     virtual void setMessageObserver(MessageObserver observer) = 0;
+    // True while a connection is held, so that the next statement goes out on it.
+    virtual bool isConnected() const = 0;
+    // After a cancel stopped a statement, lets the next ones run: they undo what it left behind.
+    virtual void resumeAfterCancel() = 0;
 };
 
 } // namespace db

@@ -8,16 +8,6 @@ namespace restore {
 
 namespace {
 
-QString fileNamePart(const QString& logicalName) {
-    QString part = logicalName;
-    for (QChar& c : part) {
-        if (c.unicode() < 32 || QStringView(u"\\/:*?\"<>|").contains(c)) {
-            c = u'_';
-        }
-    }
-    return part;
-}
-
 QString extensionOf(const QString& type) {
     if (type == u"D") {
         return QStringLiteral(".NDF");
@@ -67,15 +57,15 @@ QList<FileMove> otherFileMoves(const RestoreRequest& request) {
                         targetLogFilePath(request).toCaseFolded()};
     QList<FileMove> moves;
     for (const BackupFile& file : request.otherFiles) {
-        const QString stem =
-            request.directory + request.databaseName + u'_' + fileNamePart(file.logicalName);
+        const QString stem = request.directory + fileNamePart(request.databaseName) + u'_' +
+                             fileNamePart(file.logicalName);
         const QString extension = extensionOf(file.type);
         QString target = stem + extension;
         for (int n = 2; taken.contains(target.toCaseFolded()); ++n) {
             target = stem + u'_' + QString::number(n) + extension;
         }
         taken.insert(target.toCaseFolded());
-        moves.append({file.logicalName, target});
+        moves.append({file.logicalName, file.type, target});
     }
     return moves;
 }

@@ -10,6 +10,7 @@ namespace restore {
 // Where one file of the backup is restored to.
 struct FileMove {
     QString logicalName;
+    QString type;
     QString target;
 };
 
@@ -20,7 +21,7 @@ QList<BackupFile> readFileList(db::QueryClient& qry);
 // kept in list order to be moved beside them. False when either name is missing.
 bool takeFileList(const QList<BackupFile>& rows, RestoreRequest& request);
 
-// Targets of the other rows, in the target folder: database name, "_", the logical name with what
+// Targets of the other rows, in the target folder: database name, "_", logical name, each with what
 // Windows forbids in a file name made "_", then ".NDF" for data or ".LDF" for log. A path already
 // taken, the two main targets included, gets "_2", "_3"... before the extension.
 QList<FileMove> otherFileMoves(const RestoreRequest& request);

@@ -21,6 +21,7 @@ const QString RestoreLine = QStringLiteral("正在恢复数据库...");
 const QString DifferentialLine = QStringLiteral("正在恢复差异备份...");
 const QString LogLine = QStringLiteral("正在恢复日志备份 %1/%2...");
 const QString AttachLine = QStringLiteral("正在附加数据库...");
+const QString DropLine = QStringLiteral("正在删除未完成恢复的数据库...");
 const QString OkMark = QStringLiteral(" OK！");
 const QString SuccessNotice = QStringLiteral("恭喜您，数据库已成功恢复了！！！");
 const QString NoLogicalNamesNotice = QStringLiteral("恢复过程出错,无法读到逻辑数据和日志的名称.");
@@ -40,18 +41,33 @@ std::optional<int> restoredPercent(const db::ServerMessage& message) {
 
 const QString ExistingTarget = QStringLiteral("目标文件已存在:");
 
-// The create makes the two main targets and refuses ones that exist; the other files are made only
-// by the restore, whose REPLACE would overwrite whatever lies there. A path only the server can see
-// has nothing here to look at.
-void refuseExistingOtherTargets(const RestoreRequest& request) {
+QString mayRemainText(const QString& databaseName) {
+    return QStringLiteral(" 连接已断开，数据库 %1 可能仍然存在。").arg(databaseName);
+}
+
+} // namespace
+
+// The create names every data and log target, so the server refuses any that exists. A full-text
+// catalog is made only by the restore, whose REPLACE would overwrite whatever lies there, so its
+// target is looked for first: here, or by the server when only the server can see it.
+void RestoreRun::refuseExistingCatalogTargets(const RestoreRequest& request) {
     for (const FileMove& move : otherFileMoves(request)) {
-        if (!platform::isServerOnlyPath(move.target) && platform::fileExists(move.target)) {
+        if (move.type == u"D" || move.type == u"L") {
+            continue;
+        }
+        bool exists = false;
+        if (platform::isServerOnlyPath(move.target)) {
+            openQuery(buildFileExistStatement(move.target));
+            exists = qry_.fieldText(QStringLiteral("File Exists")) == u"1" ||
+                     qry_.fieldText(QStringLiteral("File is a Directory")) == u"1";
+        } else {
+            exists = platform::fileExists(move.target);
+        }
+        if (exists) {
             throw db::QueryError(ExistingTarget + move.target);
         }
     }
 }
-
-} // namespace
 
 bool RestoreRun::run(RestoreRequest& request) {
     view_.clearProgressLines();
@@ -84,16 +100,21 @@ bool RestoreRun::restoreBackup(RestoreRequest& request) {
         view_.showNotice(NoLogicalNamesNotice, NoticeKind::Error);
         return false;
     }
-    refuseExistingOtherTargets(request);
+    refuseExistingCatalogTargets(request);
     AddProgressLine(CreateLine);
     executeStatement(buildStatement(StatementKind::Create, request));
     MarkProgressOK();
-    if (request.laterSteps.isEmpty()) {
-        AddProgressLine(RestoreLine);
-        executeShowingPercent(RestoreLine, buildStatement(StatementKind::Restore, request));
-        MarkProgressOK();
-    } else {
-        restoreSequence(request);
+    try {
+        if (request.laterSteps.isEmpty()) {
+            AddProgressLine(RestoreLine);
+            executeShowingPercent(RestoreLine, buildStatement(StatementKind::Restore, request));
+            MarkProgressOK();
+        } else {
+            restoreSequence(request);
+        }
+    } catch (...) {
+        dropCreatedDatabase(request);
+        throw;
     }
     return true;
 }
@@ -114,6 +135,28 @@ void RestoreRun::restoreSequence(const RestoreRequest& request) {
         executeShowingPercent(line, buildSequenceStatement(request, step));
         MarkProgressOK();
     }
+}
+
+// Only on the connection that created it: a fresh one could meet a database of that name that
+// someone else made in between. Nothing is retried.
+void RestoreRun::dropCreatedDatabase(const RestoreRequest& request) {
+    created_ = CreatedDatabase::MayRemain;
+    AddProgressLine(DropLine);
+    if (!qry_.isConnected()) {
+        view_.replaceLastProgressLine(DropLine + mayRemainText(request.databaseName));
+        showProgress();
+        return;
+    }
+    try {
+        qry_.resumeAfterCancel();
+        executeStatement(buildStatement(StatementKind::Drop, request));
+    } catch (const db::QueryError& error) {
+        view_.replaceLastProgressLine(DropLine + u' ' + error.message());
+        showProgress();
+        return;
+    }
+    created_ = CreatedDatabase::Dropped;
+    MarkProgressOK();
 }
 
 void RestoreRun::attachDataFiles(const RestoreRequest& request) {

@@ -24,6 +24,23 @@ QString backupSetClause(const RestoreRequest& request) {
                                   : " WITH  FILE = " + QString::number(request.backupSet);
 }
 
+// The create names every file the restore will make, so that the server refuses one that exists
+// instead of the restore's REPLACE writing over it. A full-text catalog is no file of the create.
+QString fileClause(const QString& logicalName, const QString& target) {
+    return "(NAME = " + literal(logicalName) + ", FILENAME = " + literal(target) +
+           " , SIZE = 1, FILEGROWTH = 10%)";
+}
+
+QString otherFileClauses(const RestoreRequest& request, const QString& type) {
+    QString clauses;
+    for (const FileMove& move : otherFileMoves(request)) {
+        if (move.type == type) {
+            clauses += ", " + fileClause(move.logicalName, move.target);
+        }
+    }
+    return clauses;
+}
+
 QString otherMoveClauses(const RestoreRequest& request) {
     QString clauses;
     for (const FileMove& move : otherFileMoves(request)) {
@@ -71,12 +88,22 @@ QString quoteBracketName(const QString& name) {
     return quoted.replace(u']', QStringLiteral("]]"));
 }
 
+QString fileNamePart(const QString& name) {
+    QString part = name;
+    for (QChar& c : part) {
+        if (c.unicode() < 32 || QStringView(u"\\/:*?\"<>|").contains(c)) {
+            c = u'_';
+        }
+    }
+    return part;
+}
+
 QString targetDataFilePath(const RestoreRequest& request) {
-    return request.directory + request.databaseName + "_Data.MDF";
+    return request.directory + fileNamePart(request.databaseName) + "_Data.MDF";
 }
 
 QString targetLogFilePath(const RestoreRequest& request) {
-    return request.directory + request.databaseName + "_Log.LDF";
+    return request.directory + fileNamePart(request.databaseName) + "_Log.LDF";
 }
 
 QString logSourcePath(const QString& sourcePath) {
@@ -98,6 +125,10 @@ QString buildConnectionString(const RestoreRequest& request) {
            "Data Source=" + quoteConnectionValue(request.serverName) + ";";
 }
 
+QString buildFileExistStatement(const QString& serverPath) {
+    return "exec master..xp_fileexist " + literal(serverPath);
+}
+
 QString buildStatement(StatementKind kind, const RestoreRequest& request) {
     switch (kind) {
     case StatementKind::ConnectionTest:
@@ -106,12 +137,11 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request) {
         return "RESTORE FILELISTONLY FROM  DISK = " + literal(request.sourcePath) +
                backupSetClause(request);
     case StatementKind::Create:
-        return "CREATE DATABASE " + bracketed(request.databaseName) +
-               "  ON PRIMARY (NAME = " + literal(request.dataLogicalName) +
-               ", FILENAME = " + literal(targetDataFilePath(request)) +
-               " , SIZE = 1, FILEGROWTH = 10%) LOG ON (NAME = " + literal(request.logLogicalName) +
-               ", FILENAME = " + literal(targetLogFilePath(request)) +
-               " , SIZE = 1, FILEGROWTH = 10%)";
+        return "CREATE DATABASE " + bracketed(request.databaseName) + "  ON PRIMARY " +
+               fileClause(request.dataLogicalName, targetDataFilePath(request)) +
+               otherFileClauses(request, QStringLiteral("D")) + " LOG ON " +
+               fileClause(request.logLogicalName, targetLogFilePath(request)) +
+               otherFileClauses(request, QStringLiteral("L"));
     case StatementKind::Restore:
         return fullRestore(request, QStringLiteral("RECOVERY"));
     case StatementKind::Attach:
@@ -119,6 +149,8 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request) {
                literal(request.sourcePath) + ", " + literal(request.logSourcePath);
     case StatementKind::BackupSets:
         return "RESTORE HEADERONLY FROM  DISK = " + literal(request.sourcePath);
+    case StatementKind::Drop:
+        return "DROP DATABASE " + bracketed(request.databaseName);
     }
     Q_UNREACHABLE();
     return {};

@@ -6,12 +6,15 @@
 
 namespace restore {
 
-enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach, BackupSets };
+enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach, BackupSets, Drop };
 
 // Pure builders of everything the run sends to the server. The literal pieces, doubled blanks
 // included, are what SQL Server has always been sent, so they stay byte for byte.
 QString buildConnectionString(const RestoreRequest& request);
 QString buildStatement(StatementKind kind, const RestoreRequest& request);
+// Asks the server what lies at a path of its own disk: one row with "File Exists" and
+// "File is a Directory".
+QString buildFileExistStatement(const QString& serverPath);
 
 // The statements of a restore sequence: step 0 restores the full backup, step i the request's
 // laterSteps[i - 1].
@@ -20,6 +23,10 @@ QString buildSequenceStatement(const RestoreRequest& request, qsizetype step);
 QString targetDataFilePath(const RestoreRequest& request);
 QString targetLogFilePath(const RestoreRequest& request);
 QString logSourcePath(const QString& sourcePath);
+
+// The text with what a Windows file name cannot hold (\ / : * ? " < > | and control characters)
+// made "_", so that a name becomes one file name in the target folder.
+QString fileNamePart(const QString& name);
 
 // Quoting for values placed inside N'...' and names placed inside [...].
 QString quoteStringLiteral(const QString& value);

@@ -30,6 +30,8 @@ public:
     QString fieldText(const QString& column) const override { return client_.fieldText(column); }
     void execute() override;
     void setMessageObserver(db::MessageObserver observer) override;
+    bool isConnected() const override { return client_.isConnected(); }
+    void resumeAfterCancel() override { client_.resumeAfterCancel(); }
 
 private:
     void waitFor(const std::function<void()>& call);

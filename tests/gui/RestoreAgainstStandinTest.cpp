@@ -26,7 +26,10 @@ const QString ConnectLine = u"\u5c1d\u8bd5\u8fde\u63a5\u5230MSSQL\u6570\u636e\u5
 const QString CreateLine =
     u"\u6b63\u5728\u521b\u5efa\u65b0\u7684\u6570\u636e\u5e93..."_s; // 正在创建新的数据库...
 const QString RestoreLine = u"\u6b63\u5728\u6062\u590d\u6570\u636e\u5e93..."_s; // 正在恢复数据库...
-const QString OkMark = u" OK\uff01"_s;                                          //  OK！
+// 正在删除未完成恢复的数据库...
+const QString DropLine =
+    u"\u6b63\u5728\u5220\u9664\u672a\u5b8c\u6210\u6062\u590d\u7684\u6570\u636e\u5e93..."_s;
+const QString OkMark = u" OK\uff01"_s; //  OK！
 // 恭喜您，数据库已成功恢复了！！！
 const QString SuccessNotice =
     u"\u606d\u559c\u60a8\uff0c\u6570\u636e\u5e93\u5df2\u6210\u529f\u6062\u590d\u4e86\uff01\uff01\uff01"_s;
@@ -63,6 +66,7 @@ private slots:
     void wrongPassword();
     void refusedFieldsSendNothingThenCorrectedFieldsRestore();
     void longRestoreShowsItsPercentAndTakesNoInput();
+    void failedRestoreLeavesNothingInTheWayOfTheNextPress();
     void everyFileLandsInTheTargetFolder_data();
     void everyFileLandsInTheTargetFolder();
     void anOtherTargetThatExistsIsRefusedBeforeTheCreate();
@@ -265,6 +269,40 @@ QString RestoreAgainstStandinTest::send(const QStringList& statements) {
 // Files are "TYPE:LOGICAL", in file-list order. Backups that make-backup writes name files in a
 // folder of their own, where a foreign file lies at every original path; names make-backup cannot
 // carry come from a database the stand-in creates and backs up.
+// The database a failed restore created is dropped on its connection before the notice, so the
+// same press succeeds once the server does.
+void RestoreAgainstStandinTest::failedRestoreLeavesNothingInTheWayOfTheNextPress() {
+    const QString failure = u"RESTORE DATABASE is terminating abnormally"_s;
+    quarn_test::StandinProcess server;
+    QVERIFY2(server.start({{u"sa:secret"_s}, {u"error:restore:3013:"_s + failure}}),
+             qPrintable(server.errorString()));
+    const QString backup = QDir(server.scratch()).filePath(u"Shop.bak"_s);
+    QVERIFY2(server.makeBackup(backup, u"Shop"_s, {u"D:Shop_Data:1M"_s, u"L:Shop_Log:1M"_s}),
+             qPrintable(server.errorString()));
+    const QDir target(server.scratch() + u"/target"_s);
+    enterBackupRestore(
+        *form, desktop,
+        {server.dataSource(), u"sa"_s, u"secret"_s, backup, u"Again"_s, target.path()});
+    pressStart();
+
+    QCOMPARE(desktop.notices.size(), 1);
+    QCOMPARE(desktop.notices[0].text, FailureHeading + failure);
+    QCOMPARE(progress(), QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine,
+                                      DropLine + OkMark})
+                             .join(u'\n'));
+    QCOMPARE(server.batches().last(), u"DROP DATABASE [Again]\r\n"_s);
+    QVERIFY2(!server.catalogueText().contains(u"Again"_s), qPrintable(server.catalogueText()));
+    QCOMPARE(target.entryList(QDir::Files), QStringList());
+
+    QVERIFY(server.stop());
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    find<QComboBox>("b1")->setEditText(server.dataSource());
+    desktop.notices.clear();
+    pressStart();
+    QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
+             qPrintable(describe(desktop.notices)));
+}
+
 void RestoreAgainstStandinTest::everyFileLandsInTheTargetFolder_data() {
     QTest::addColumn<bool>("madeByServer");
     QTest::addColumn<QStringList>("files");

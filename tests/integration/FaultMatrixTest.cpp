@@ -1,7 +1,7 @@
 // Every statement of both source kinds fails once by a server error and once by a dropped
 // connection, through the window and through the command line: one notice with the client's text,
-// the progress up to the failing step, and nothing sent after it. Also a server restart between
-// two presses of one window.
+// the progress up to the failing step, and nothing sent after it but the drop of a database the
+// run created. Also a server restart between two presses of one window.
 
 #include "IntegrationSupport.h"
 #include "WindowFixture.h"
@@ -44,6 +44,21 @@ QList<Statement> statementsOf(SourceKind source) {
 }
 
 const QString RetryName = u"FaultedAgain"_s;
+
+bool failsTheRestore(const Statement& statement) {
+    return qstrcmp(statement.kind, "restore") == 0;
+}
+
+// A failed restore drops the database on its connection; a lost connection leaves it, as it says.
+QStringList progressAfter(const Statement& statement, const QString& fault, const QString& name) {
+    QStringList lines = statement.progress;
+    if (failsTheRestore(statement)) {
+        lines << DropLine + (fault.startsWith(u"error:"_s)
+                                 ? OkMark
+                                 : u" 连接已断开，数据库 %1 可能仍然存在。"_s.arg(name));
+    }
+    return lines;
+}
 
 // The names of the databases the runs made that are not among `expected`.
 QStringList databasesOtherThan(const quarn_test::StandinProcess& standin,
@@ -186,7 +201,8 @@ QString FaultMatrixTest::runFailing(FrontEnd frontEnd, const QString& fault, Sou
         // the first failure broke is not used for it.
         presses = 2;
         for (int press = 1; press <= presses; ++press) {
-            find<QLineEdit>("e1")->setText(press == 1 ? inputs.name : RetryName);
+            const QString name = press == 1 ? inputs.name : RetryName;
+            find<QLineEdit>("e1")->setText(name);
             desktop.notices.clear();
             click("d3");
             const QList<FakeDesktop::Notice>& notices = desktop.notices;
@@ -196,9 +212,9 @@ QString FaultMatrixTest::runFailing(FrontEnd frontEnd, const QString& fault, Sou
                 !notices[0].text.startsWith(FailureHeading)) {
                 return fail(which + u"notices: "_s + describe(notices));
             }
-            if (progress != statement.progress.join(u'\n')) {
-                return fail(which + u"progress area:\n%1\nexpected:\n%2"_s.arg(
-                                        progress, statement.progress.join(u'\n')));
+            const QString expected = progressAfter(statement, fault, name).join(u'\n');
+            if (progress != expected) {
+                return fail(which + u"progress area:\n%1\nexpected:\n%2"_s.arg(progress, expected));
             }
             if (const int width = form->frameGeometry().width(); width != outerWidth) {
                 return fail(which + u"the window widened to %1 after a failure"_s.arg(width));
@@ -207,15 +223,25 @@ QString FaultMatrixTest::runFailing(FrontEnd frontEnd, const QString& fault, Sou
         }
         closeWindow(); // nothing may be sent while the window goes either
     } else {
-        const CliOutcome outcome = runCli(inputs);
+        CliOutcome outcome = runCli(inputs);
         QString heading = FailureHeading;
         heading.replace(u'\r', u'\n');
+        const QString mayRemain =
+            u"未完成恢复的数据库 %1 可能仍然存在。\nThe unfinished database %1 may remain on the server.\n"_s
+                .arg(inputs.name);
+        const QStringList progress = progressAfter(statement, fault, inputs.name);
+        if (progress.last().endsWith(u"可能仍然存在。"_s)) {
+            if (!outcome.err.endsWith(mayRemain)) {
+                return fail(u"no word of the database left: "_s + outcome.describe());
+            }
+            outcome.err.chop(mayRemain.size());
+        }
         // One notice: the heading once, then the client's text, nothing after it.
         if (outcome.exitCode != 1 || !outcome.err.startsWith(heading) ||
             outcome.err.count(heading) != 1 || !outcome.err.endsWith(u'\n')) {
             return fail(outcome.describe());
         }
-        if (withoutPercentLines(outcome.out) != statement.progress.join(u'\n') + u'\n') {
+        if (withoutPercentLines(outcome.out) != progress.join(u'\n') + u'\n') {
             return fail(u"progress lines: "_s + outcome.describe());
         }
         shown = outcome.err.mid(heading.size()).chopped(1);
@@ -223,9 +249,13 @@ QString FaultMatrixTest::runFailing(FrontEnd frontEnd, const QString& fault, Sou
 
     const QStringList batches = standin.batches();
     QStringList expected;
+    const bool dropped = failsTheRestore(statement) && fault.startsWith(u"error:"_s);
     for (int press = 1; press <= presses; ++press) {
         for (int i = 0; i <= statementIndex; ++i) {
             expected << statements[i].batchStart;
+        }
+        if (dropped) {
+            expected << u"DROP DATABASE [%1]\r\n"_s.arg(press == 1 ? inputs.name : RetryName);
         }
     }
     bool asExpected = batches.size() == expected.size();
@@ -239,6 +269,12 @@ QString FaultMatrixTest::runFailing(FrontEnd frontEnd, const QString& fault, Sou
     if (const QStringList others = databasesOtherThan(standin, {inputs.name, RetryName});
         !others.isEmpty()) {
         return fail(u"databases of other names: "_s + others.join(u", "));
+    }
+    // Only a restore cut off with its connection leaves what it made.
+    const bool leftBehind = failsTheRestore(statement) && !dropped;
+    const QStringList files = QDir(inputs.directory).entryList(QDir::Files);
+    if (!leftBehind && (!databasesOtherThan(standin, {}).isEmpty() || !files.isEmpty())) {
+        return fail(u"left behind: "_s + standin.catalogueText() + files.join(u", "));
     }
     ++cases;
     return shown;

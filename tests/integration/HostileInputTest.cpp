@@ -136,6 +136,9 @@ void HostileInputTest::hostileInput_data() {
     named("name with ;", u"x; DROP DATABASE master; --"_s, Outcome::Restored,
           u"x; DROP DATABASE master; --"_s);
     named("name with \"", u"say \"hi\""_s, Outcome::Restored, u"say \"hi\""_s);
+    // The files stay in the target folder under names Windows can hold.
+    named("name climbing out with /", u"../up"_s, Outcome::Restored, u"../up"_s);
+    named("name climbing out with \\", u"..\\..\\up"_s, Outcome::Restored, u"..\\..\\up"_s);
     named("name Chinese", u"新的数据库"_s, Outcome::Restored, u"新的数据库"_s);
     named("name beyond the basic plane", u"库😀𠀀"_s, Outcome::Restored, u"库😀𠀀"_s);
     named("name of a system database in other case", u"MASTER"_s, Outcome::ServerError, u"MASTER"_s,
@@ -353,8 +356,8 @@ void HostileInputTest::hostileInput() {
         QVERIFY2(made && made->state == u"ONLINE", qPrintable(seen));
         const QStringList expectedFiles =
             source == SourceKind::Backup
-                ? QStringList{storedDirectory + storedName + u"_Data.MDF"_s,
-                              storedDirectory + storedName + u"_Log.LDF"_s}
+                ? QStringList{storedDirectory + restore::fileNamePart(storedName) + u"_Data.MDF"_s,
+                              storedDirectory + restore::fileNamePart(storedName) + u"_Log.LDF"_s}
                 : QStringList{inputs.sourcePath, restore::logSourcePath(inputs.sourcePath)};
         // Made from the chosen source: its logical names.
         const QString origin = source == SourceKind::Backup ? u"Shop"_s : u"Pair"_s;

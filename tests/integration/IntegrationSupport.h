@@ -30,6 +30,7 @@ using namespace Qt::Literals::StringLiterals;
 inline const QString ConnectLine = u"尝试连接到MSSQL数据库... ..."_s;
 inline const QString CreateLine = u"正在创建新的数据库..."_s;
 inline const QString RestoreLine = u"正在恢复数据库..."_s;
+inline const QString DropLine = u"正在删除未完成恢复的数据库..."_s;
 inline const QString AttachLine = u"正在附加数据库..."_s;
 inline const QString OkMark = u" OK！"_s;
 inline const QString SuccessNotice = u"恭喜您，数据库已成功恢复了！！！"_s;

@@ -13,6 +13,11 @@
 // prepared error on the n-th statement sent.
 class FakeQueryClient : public db::QueryClient {
 public:
+    // Raised as the real client raises its cancel: by the stopped statement and every later one
+    // until resumeAfterCancel().
+    struct Cancelled {};
+    enum class Failure { Error, ConnectionLost, Cancel };
+
     using Row = QMap<QString, QString>; // column name in upper case → value
 
     QStringList calls;        // "close", "connect:<string>", "open:<sql>", "execute:<sql>"
@@ -22,6 +27,9 @@ public:
     QString failure = QStringLiteral("boom");
     std::vector<db::ServerMessage> messages; // reported by every statement before it ends
     bool failureLosesKeptConnection = false;
+    Failure failureKind = Failure::Error;
+    int alsoFailAt = -1; // a second failing statement, with the same text
+    bool connected = true;
 
     void close() override { calls << "close"; }
     void setConnectionString(const QString& text) override { calls << "connect:" + text; }
@@ -50,24 +58,43 @@ public:
     void setMessageObserver(db::MessageObserver observer) override {
         observer_ = std::move(observer);
     }
+    bool isConnected() const override { return connected; }
+    void resumeAfterCancel() override { cancelled_ = false; }
 
 private:
     void send() {
+        if (cancelled_) {
+            throw Cancelled();
+        }
         sent << statement_;
         for (const db::ServerMessage& message : messages) {
             if (observer_) {
                 observer_(message);
             }
         }
-        if (sent.size() - 1 == failAtStatement) {
-            if (failureLosesKeptConnection) {
-                throw db::KeptConnectionLost(failure);
-            }
+        if (sent.size() - 1 == alsoFailAt) {
             throw db::QueryError(failure);
+        }
+        if (sent.size() - 1 != failAtStatement) {
+            return;
+        }
+        if (failureLosesKeptConnection) {
+            throw db::KeptConnectionLost(failure);
+        }
+        switch (failureKind) {
+        case Failure::Error:
+            throw db::QueryError(failure);
+        case Failure::ConnectionLost:
+            connected = false;
+            throw db::QueryError(failure);
+        case Failure::Cancel:
+            cancelled_ = true;
+            throw Cancelled();
         }
     }
 
     QString statement_;
+    bool cancelled_ = false;
     db::MessageObserver observer_;
     std::vector<Row> result_;
     std::size_t cursor_ = 0;

@@ -19,6 +19,7 @@ const QString Connect = QStringLiteral("尝试连接到MSSQL数据库... ...");
 const QString Create = QStringLiteral("正在创建新的数据库...");
 const QString Restore = QStringLiteral("正在恢复数据库...");
 const QString Attach = QStringLiteral("正在附加数据库...");
+const QString Drop = QStringLiteral("正在删除未完成恢复的数据库...");
 const QString Ok = QStringLiteral(" OK！");
 
 RestoreRequest request(SourceKind kind) {
@@ -77,7 +78,8 @@ TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
     EXPECT_EQ(view.homeKeys, 6);
 }
 
-// One line a step, the logs counted; a failing step is the last thing sent.
+// One line a step, the logs counted; after a failing step only the drop of the new database is
+// sent.
 TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
     const QString log = QStringLiteral("正在恢复日志备份 %1/2...");
     const QStringList done = {Connect + Ok,    Create + Ok,
@@ -102,9 +104,11 @@ TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
                       QStringList({buildSequenceStatement(r, 0), buildSequenceStatement(r, 1),
                                    buildSequenceStatement(r, 2), buildSequenceStatement(r, 3)}));
         } else {
-            EXPECT_EQ(view.lines, done.mid(0, 4) << log.arg(1))
+            EXPECT_EQ(view.lines, done.mid(0, 4)
+                                      << log.arg(1)
+                                      << QStringLiteral("正在删除未完成恢复的数据库...") + Ok)
                 << view.lines.join("|").toStdString();
-            EXPECT_EQ(qry.sent.size(), failAt + 1);
+            EXPECT_EQ(qry.sent.mid(failAt + 1), QStringList({"DROP DATABASE [NewDB]"}));
         }
     }
 }
@@ -125,8 +129,8 @@ TEST(RestoreRun, DataFilesAttachTheFileAndItsLog) {
     EXPECT_EQ(view.outerWidth, WidenedWindowWidth);
 }
 
-// A failure anywhere ends the run with one error notice carrying the client's text; nothing is
-// sent after it and the width stays.
+// A failure anywhere ends the run with one error notice carrying the client's text; only the
+// database this run created is dropped after it, and the width stays.
 TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
     const struct {
         SourceKind kind;
@@ -136,7 +140,7 @@ TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
         {SourceKind::Backup, 0, {Connect}},
         {SourceKind::Backup, 1, {Connect + Ok}},
         {SourceKind::Backup, 2, {Connect + Ok, Create}},
-        {SourceKind::Backup, 3, {Connect + Ok, Create + Ok, Restore}},
+        {SourceKind::Backup, 3, {Connect + Ok, Create + Ok, Restore, Drop + Ok}},
         {SourceKind::DataFiles, 0, {Connect}},
         {SourceKind::DataFiles, 1, {Connect + Ok, Attach}},
     };
@@ -153,7 +157,9 @@ TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
 
         const std::string where =
             "kind " + std::to_string(int(row.kind)) + " failing at " + std::to_string(row.failAt);
-        EXPECT_EQ(qry.sent.size(), row.failAt + 1) << where;
+        const bool drops = row.lines.last() == Drop + Ok;
+        EXPECT_EQ(qry.sent.size(), row.failAt + (drops ? 2 : 1)) << where;
+        EXPECT_EQ(qry.sent.last() == "DROP DATABASE [NewDB]", drops) << where;
         EXPECT_EQ(view.lines, row.lines) << where << ": " << view.lines.join("|").toStdString();
         ASSERT_EQ(view.notices.size(), 1u) << where;
         EXPECT_EQ(view.notices[0].first,
@@ -182,6 +188,52 @@ TEST(RestoreRun, RestoreLineShowsEachReportedPercentWhileTheStatementRuns) {
                                          Restore + " 10%", Restore + " 40%", Restore + Ok}))
         << view.painted.join("|").toStdString();
     EXPECT_EQ(view.lines, QStringList({Connect + Ok, Create + Ok, Restore + Ok}));
+}
+
+// The drop goes out on the connection that created the database, after a cancel too; a lost
+// connection or a refused drop leaves the line saying so, and the restore's notice stands.
+TEST(RestoreRun, AFailedOrCancelledRestoreDropsTheDatabaseItCreated) {
+    using Failure = FakeQueryClient::Failure;
+    const struct {
+        Failure failure;
+        bool dropRefused;
+        QString dropLine;
+        CreatedDatabase left;
+    } rows[] = {
+        {Failure::Error, false, Drop + Ok, CreatedDatabase::Dropped},
+        {Failure::Cancel, false, Drop + Ok, CreatedDatabase::Dropped},
+        {Failure::Error, true, Drop + " Restore failed", CreatedDatabase::MayRemain},
+        {Failure::ConnectionLost, false, Drop + " 连接已断开，数据库 NewDB 可能仍然存在。",
+         CreatedDatabase::MayRemain},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.rows = shopFileList();
+        qry.failAtStatement = 3;
+        qry.failureKind = row.failure;
+        qry.alsoFailAt = row.dropRefused ? 4 : -1;
+        qry.failure = "Restore failed";
+        RecordingView view;
+        RestoreRequest r = request(SourceKind::Backup);
+        RestoreRun run(qry, view);
+
+        if (row.failure == Failure::Cancel) {
+            EXPECT_THROW(run.run(r), FakeQueryClient::Cancelled);
+            EXPECT_TRUE(view.notices.empty());
+        } else {
+            EXPECT_FALSE(run.run(r));
+            ASSERT_EQ(view.notices.size(), 1u);
+            EXPECT_EQ(view.notices[0].first, "恢复过程出错,具体错误信息是:\r\rRestore failed");
+        }
+        const std::string where = view.lines.join("|").toStdString();
+        EXPECT_EQ(view.lines, QStringList({Connect + Ok, Create + Ok, Restore, row.dropLine}))
+            << where;
+        EXPECT_EQ(qry.sent.last(), row.failure == Failure::ConnectionLost
+                                       ? buildStatement(StatementKind::Restore, r)
+                                       : "DROP DATABASE [NewDB]")
+            << where;
+        EXPECT_EQ(run.createdDatabase(), row.left) << where;
+    }
 }
 
 // A server restart between runs kills the kept connection: only the connection test is sent again.
@@ -242,11 +294,13 @@ TEST(RestoreRun, LastRowOfATypeWinsAndTypesCompareExactly) {
     EXPECT_EQ(others, QStringList({"First_Data", "lower", "Padded"}));
 }
 
-// Only the restore makes the other files, and its REPLACE would overwrite what lies there.
-TEST(RestoreRun, AnOtherTargetThatExistsEndsTheRunBeforeTheCreate) {
+// Only the restore makes a full-text catalog, and its REPLACE would overwrite what lies there.
+// Data and log targets are left to the create, which the server refuses when one exists.
+TEST(RestoreRun, AnExistingCatalogTargetEndsTheRunBeforeTheCreate) {
     QTemporaryDir directory;
     ASSERT_TRUE(directory.isValid());
-    const QString existing = directory.filePath("NewDB_Shop_Log2.LDF");
+    QFile(directory.filePath("NewDB_Shop_Log2.LDF")).open(QIODevice::WriteOnly);
+    const QString existing = directory.filePath("NewDB_Shop_FT");
     QFile file(existing);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();

@@ -102,16 +102,24 @@ TEST(StatementText, BackupStatementsForARealisticRequest) {
               R"(N'D:\SQL2000_DB\NewDB_Log.LDF')");
 }
 
-// Rows besides the two named ones follow today's two MOVEs in list order; the create keeps its two
-// files, and a chosen backup set reaches both the file list and the restore.
+// Rows besides the two named ones follow today's two MOVEs in list order; the create makes every
+// data and log file at its target, and a chosen backup set reaches both the file list and the
+// restore.
 TEST(StatementText, OtherRowsAreMovedAfterTheTwoAndTheSetIsNamedTwice) {
     RestoreRequest request = backupRequest();
-    const QString create = buildStatement(StatementKind::Create, request);
     const QString restore = buildStatement(StatementKind::Restore, request);
     request.otherFiles = {{"Shop_Index", "D"}, {"Shop_Log2", "L"}, {"O'Cat", "F"}};
     request.backupSet = 3;
 
-    EXPECT_EQ(buildStatement(StatementKind::Create, request), create);
+    EXPECT_EQ(buildStatement(StatementKind::Create, request),
+              R"(CREATE DATABASE [NewDB]  ON PRIMARY (NAME = N'Shop_Data', )"
+              R"(FILENAME = N'D:\SQL2000_DB\NewDB_Data.MDF' , SIZE = 1, FILEGROWTH = 10%), )"
+              R"((NAME = N'Shop_Index', FILENAME = N'D:\SQL2000_DB\NewDB_Shop_Index.NDF' , )"
+              R"(SIZE = 1, FILEGROWTH = 10%) )"
+              R"(LOG ON (NAME = N'Shop_Log', FILENAME = N'D:\SQL2000_DB\NewDB_Log.LDF' , )"
+              R"(SIZE = 1, FILEGROWTH = 10%), )"
+              R"((NAME = N'Shop_Log2', FILENAME = N'D:\SQL2000_DB\NewDB_Shop_Log2.LDF' , )"
+              R"(SIZE = 1, FILEGROWTH = 10%))");
     EXPECT_EQ(buildStatement(StatementKind::Restore, request),
               QString(restore).replace("FILE = 1,", "FILE = 3,") +
                   R"(,  MOVE N'Shop_Index' TO N'D:\SQL2000_DB\NewDB_Shop_Index.NDF')"
@@ -179,10 +187,27 @@ TEST(StatementText, QuotesApostrophesAndClosingBrackets) {
               "exec sp_attach_db N'O''Brien]DB' , N'/bak/a''b.bak', N'/x/o''k_Log.LDF'");
 }
 
+// A name that would climb out of the folder or that Windows cannot hold as a file name still
+// makes files in the target folder; the statements name the database as typed.
 TEST(DerivedPaths, TargetFilesLieInTheDirectoryUnderTheDatabaseName) {
-    const RestoreRequest request = backupRequest();
-    EXPECT_EQ(targetDataFilePath(request), R"(D:\SQL2000_DB\NewDB_Data.MDF)");
-    EXPECT_EQ(targetLogFilePath(request), R"(D:\SQL2000_DB\NewDB_Log.LDF)");
+    const struct {
+        const char* name;
+        const char* stem;
+    } rows[] = {{"NewDB", "NewDB"},
+                {"../x", ".._x"},
+                {R"(..\..\Esc)", ".._.._Esc"},
+                {"a:b*c?\"d<e>f|g\th", "a_b_c__d_e_f_g_h"}};
+    for (const auto& row : rows) {
+        RestoreRequest request = backupRequest();
+        request.databaseName = row.name;
+        request.otherFiles = {{"Shop_FT", "F"}};
+        const QString stem = QString(R"(D:\SQL2000_DB\)") + row.stem;
+        EXPECT_EQ(targetDataFilePath(request), stem + "_Data.MDF");
+        EXPECT_EQ(targetLogFilePath(request), stem + "_Log.LDF");
+        EXPECT_EQ(otherFileMoves(request).value(0).target, stem + "_Shop_FT");
+        EXPECT_TRUE(buildStatement(StatementKind::Restore, request)
+                        .startsWith(QString("RESTORE DATABASE [") + row.name + "]"));
+    }
 }
 
 // Names come from the backup, not the operator: whatever they hold, each target is one file name

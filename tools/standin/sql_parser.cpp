@@ -367,7 +367,8 @@ Statement Parser::exec() {
     }
     const bool attach = keyword_is(cur(), "SP_ATTACH_DB");
     const bool detach = keyword_is(cur(), "SP_DETACH_DB");
-    if (!attach && !detach)
+    const bool file_exist = keyword_is(cur(), "XP_FILEEXIST");
+    if (!attach && !detach && !file_exist)
         fail();
     next();
     std::vector<std::string> args;
@@ -387,6 +388,11 @@ Statement Parser::exec() {
         if (args.size() > 3)
             fail();
         return DetachDb{args[0]};
+    }
+    if (file_exist) {
+        if (args.size() > 1)
+            fail();
+        return FileExist{args[0]};
     }
     if (args.size() < 2 || args.size() > 17)
         fail();
@@ -432,6 +438,7 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const HeaderOnly&) const { return "headeronly"; }
         std::string_view operator()(const SelectRestoreHistory&) const { return "select"; }
         std::string_view operator()(const DirTree&) const { return "dirtree"; }
+        std::string_view operator()(const FileExist&) const { return "fileexist"; }
     };
     return std::visit(Names{}, s);
 }

@@ -92,9 +92,14 @@ struct DirTree {
 // SET options (sent by some clients after login) are accepted and ignored.
 struct SetOption {};
 
+// exec master..xp_fileexist N'path': what lies at a path of the server's disk.
+struct FileExist {
+    std::string disk;
+};
+
 using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
                                BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption,
-                               HeaderOnly, SelectRestoreHistory, DirTree>;
+                               HeaderOnly, SelectRestoreHistory, DirTree, FileExist>;
 
 struct SyntaxError {
     int line = 1;

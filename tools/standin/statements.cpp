@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -29,12 +30,12 @@ constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
     adapt<sql::AttachDb, run_attach>,         adapt<sql::DetachDb, run_detach>,
     adapt<sql::DropDatabase, run_drop>,       adapt<sql::SetOption, run_set>,
     adapt<sql::HeaderOnly, run_headeronly>,   adapt<sql::SelectRestoreHistory, run_restore_history>,
-    adapt<sql::DirTree, run_dirtree>,
+    adapt<sql::DirTree, run_dirtree>,         adapt<sql::FileExist, run_fileexist>,
 };
 
 bool is_procedure(const sql::Statement& s) {
     return std::holds_alternative<sql::AttachDb>(s) || std::holds_alternative<sql::DetachDb>(s) ||
-           std::holds_alternative<sql::DirTree>(s);
+           std::holds_alternative<sql::DirTree>(s) || std::holds_alternative<sql::FileExist>(s);
 }
 
 // Days since 1900-01-01 for a civil date (proleptic Gregorian).
@@ -152,6 +153,24 @@ void run_select(const sql::SelectDatabases& s, Context& c) {
         ++rows;
     }
     c.r.done(done::kCount, rows);
+}
+
+void run_fileexist(const sql::FileExist& s, Context& c) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(s.disk, ec);
+    const bool parent = fs::is_directory(fs::path(s.disk).parent_path(), ec);
+    ByteWriter& w = c.r.out();
+    write_columns(w, {{"File Exists", ColumnType::Int, 4, false},
+                      {"File is a Directory", ColumnType::Int, 4, false},
+                      {"Parent Directory Exists", ColumnType::Int, 4, false}});
+    write_row_start(w);
+    write_int(w, 4, fs::exists(status) && !fs::is_directory(status));
+    write_int(w, 4, fs::is_directory(status));
+    write_int(w, 4, parent);
+    write_done(w, token::kDoneInProc, done::kCount | done::kMore, 1);
+    c.r.return_status(0);
+    c.r.done_proc(done::kFinal);
 }
 
 void run_set(const sql::SetOption&, Context& c) {

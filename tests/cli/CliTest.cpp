@@ -738,6 +738,43 @@ TEST_F(CliAgainstStandin, AGapInTheLogChainIsRefusedAfterReadingTheHeadersOnly) 
     EXPECT_EQ(batches.size(), 3) << batches.join("|").toStdString();
 }
 
+// Ctrl-C while the differential is restored: the database the run created goes again.
+TEST_F(CliAgainstStandin, InterruptInTheMiddleOfASequenceDropsTheNewDatabase) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start({.faults = {"rate:1048576"}})) << server.errorString().toStdString();
+    const QString chain = server.scratch() + "/slow";
+    ASSERT_TRUE(QDir().mkpath(chain));
+    ASSERT_EQ(
+        QProcess::execute(quarn_test::StandinProcess::binary(),
+                          {"make-backup", chain, "--chain", "2", "--differential-after", "1",
+                           "--db", "Shop", "--file", "D:Shop_Data:2M", "--file", "L:Shop_Log:64K"}),
+        0);
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARN_SQL_PASSWORD", "secret");
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(QUARN_CLI_BIN),
+              {"--server", server.dataSource(), "--user", "sa", "--backup", chain, "--name",
+               "MidWay", "--dir", dataDir});
+    const QByteArray differential = QStringLiteral("正在恢复差异备份... 10%").toUtf8();
+    QByteArray out;
+    while (!out.contains(differential) && cli.waitForReadyRead(10000)) {
+        out += cli.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains(differential)) << out.data();
+    ::kill(pid_t(cli.processId()), SIGINT);
+
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.contains("the unfinished database MidWay was removed")) << err.toStdString();
+    const QStringList batches = server.batches().filter("MidWay");
+    ASSERT_EQ(batches.size(), 4) << batches.join("|").toStdString();
+    EXPECT_TRUE(batches[2].contains("Shop_diff.bak"));
+    EXPECT_EQ(batches[3], "DROP DATABASE [MidWay]\r\n");
+    EXPECT_FALSE(server.catalogueText().contains("db MidWay"));
+}
+
 // Sets of two databases appended to one device, given as the server's folder that holds it.
 TEST_F(CliAgainstStandin, SetsOfTwoDatabasesNeedTheDatabaseNamed) {
     ASSERT_TRUE(QDir().mkpath(server.scratch() + "/two"));

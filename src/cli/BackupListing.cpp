@@ -3,6 +3,8 @@
 #include "restore/BackupFileList.h"
 #include "restore/StatementTexts.h"
 
+#include <algorithm>
+
 namespace cli {
 
 namespace {
@@ -47,7 +49,41 @@ QString typeName(const QString& type) {
     return type;
 }
 
+QString shown(const QDateTime& when) {
+    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString setLine(const restore::BackupSetHeader& set) {
+    return QStringLiteral("%1 备份集 set %2: %3, %4, 完成 finished %5, LSN %6 - %7")
+        .arg(set.file, QString::number(set.position), set.databaseName,
+             typeName(QString::number(set.type)), shown(set.finishDate), set.firstLsn, set.lastLsn);
+}
+
 } // namespace
+
+void listSequenceSets(const QList<restore::BackupSetHeader>& sets, const restore::RestorePlan* plan,
+                      QTextStream& out) {
+    for (const restore::BackupSetHeader& set : sets) {
+        const bool used =
+            plan && std::any_of(plan->steps.begin(), plan->steps.end(),
+                                [&set](const restore::BackupSetHeader& step) {
+                                    return step.file == set.file && step.position == set.position;
+                                });
+        out << (used ? "* " : "  ") << setLine(set) << '\n';
+    }
+    out << Qt::flush;
+}
+
+void printPlan(const restore::RestorePlan& plan, const QString& prefix, QTextStream& out) {
+    out << prefix << QStringLiteral("恢复计划 / restore plan:\n");
+    for (qsizetype i = 0; i < plan.steps.size(); ++i) {
+        out << prefix << "  " << i + 1 << ". " << setLine(plan.steps.at(i)) << '\n';
+    }
+    if (plan.stopAt) {
+        out << prefix << QStringLiteral("  停止于 stop at %1\n").arg(shown(*plan.stopAt));
+    }
+    out << Qt::flush;
+}
 
 int countBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request) {
     return static_cast<int>(readBackupSets(qry, request).size());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/QueryClient.h"
+#include "restore/RestorePlan.h"
 #include "restore/RestoreRequest.h"
 
 #include <QTextStream>
@@ -14,5 +15,13 @@ int countBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request
 // targets a restore of that set would use.
 // Only reads: the server is left as it was. Failures raise db::QueryError.
 void listBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request, QTextStream& out);
+
+// Prints every set read from the files given, with type and log positions, marking with "*" the
+// sets the plan uses (none when there is no plan).
+void listSequenceSets(const QList<restore::BackupSetHeader>& sets, const restore::RestorePlan* plan,
+                      QTextStream& out);
+
+// Prints the plan's steps, each line starting with `prefix`.
+void printPlan(const restore::RestorePlan& plan, const QString& prefix, QTextStream& out);
 
 } // namespace cli

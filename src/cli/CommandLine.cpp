@@ -1,6 +1,10 @@
 #include "cli/CommandLine.h"
 
+#include "cli/BackupFiles.h"
+
 #include <QCommandLineParser>
+
+#include <algorithm>
 
 namespace cli {
 
@@ -19,7 +23,16 @@ const QString HelpText = QStringLiteral(
     "  --user NAME         数据库用户名 / SQL Server login; the password is read from\n"
     "                      QUARN_SQL_PASSWORD or asked for without echo\n"
     "                      密码从环境变量 QUARN_SQL_PASSWORD 读取，或在提示时输入（不回显）\n"
-    "  --backup FILE       BAK 备份文件 / restore from this backup file\n"
+    "  --backup FILE       BAK 备份文件 / restore from this backup file; may be given several\n"
+    "                      times and may name a folder: the newest full backup, its newest\n"
+    "                      differential and the log backups after it are then restored in turn;\n"
+    "                      a server folder is written with its closing \\ (D:\\bak\\)\n"
+    "                      可多次给出，也可以是文件夹：依次恢复完整备份、差异备份和日志备份\n"
+    "  --until 'YYYY-MM-DD HH:MM[:SS]'\n"
+    "                      恢复到该时间点（服务器本地时间）/ restore to this point in time (the\n"
+    "                      server's local time)\n"
+    "  --database NAME     备份中有多个数据库时，使用该数据库的备份 / whose backups to use when\n"
+    "                      the files hold several databases'\n"
     "  --mdf FILE          MDF 数据文件 / attach this data file and the _Log.LDF beside it\n"
     "  --name NAME         新的数据库名称 / the new database's name\n"
     "  --dir DIR           数据库存放目录 / folder for the new database's files\n"
@@ -69,9 +82,11 @@ parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption script(QStringLiteral("script"));
     const QCommandLineOption list(QStringLiteral("list"));
     const QCommandLineOption backupSet(QStringLiteral("backup-set"), {}, QStringLiteral("N"));
+    const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("TIME"));
+    const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("NAME"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, list,
-                       backupSet, help});
+                       backupSet, until, database, help});
 
     if (!parser.parse(arguments)) {
         return UsageError{parser.errorText()};
@@ -84,7 +99,7 @@ parseCommandLine(const QStringList& arguments) {
                           parser.positionalArguments().first()};
     }
     for (const QCommandLineOption* option :
-         {&server, &user, &backup, &mdf, &name, &dir, &defaults, &backupSet}) {
+         {&server, &user, &mdf, &name, &dir, &defaults, &backupSet, &until, &database}) {
         if (parser.values(*option).size() > 1) {
             return UsageError{QStringLiteral("--") + option->names().first() +
                               QStringLiteral(" given more than once")};
@@ -103,7 +118,20 @@ parseCommandLine(const QStringList& arguments) {
         return UsageError{QStringLiteral("--backup-set wants a number from 1 to 32767, not ") +
                           parser.value(backupSet)};
     }
-
+    QDateTime untilTime;
+    if (parser.isSet(until)) {
+        untilTime =
+            QDateTime::fromString(parser.value(until), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!untilTime.isValid()) {
+            untilTime =
+                QDateTime::fromString(parser.value(until), QStringLiteral("yyyy-MM-dd HH:mm"));
+        }
+        if (!untilTime.isValid()) {
+            return UsageError{QStringLiteral("--until wants 'YYYY-MM-DD HH:MM[:SS]', not ") +
+                              parser.value(until)};
+        }
+        untilTime.setTimeSpec(Qt::UTC);
+    }
     const auto valueOf = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
         return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
     };
@@ -111,7 +139,7 @@ parseCommandLine(const QStringList& arguments) {
     result.server = valueOf(server);
     result.windowsAuth = parser.isSet(windowsAuth);
     result.user = valueOf(user);
-    result.backup = valueOf(backup);
+    result.backups = parser.values(backup);
     result.mdf = valueOf(mdf);
     result.name = valueOf(name);
     result.dir = valueOf(dir);
@@ -121,7 +149,20 @@ parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(backupSet)) {
         result.backupSet = set;
     }
+    if (parser.isSet(until)) {
+        result.until = untilTime;
+    }
+    result.database = valueOf(database);
+    if (result.backupSet && result.asksForSequence()) {
+        return UsageError{QStringLiteral("--backup-set names one set of one file; a sequence is "
+                                         "chosen from the backups' headers")};
+    }
     return result;
+}
+
+bool CommandLine::asksForSequence() const {
+    const bool folder = std::any_of(backups.begin(), backups.end(), isBackupFolder);
+    return backups.size() > 1 || folder || until || database;
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -14,14 +15,20 @@ struct CommandLine {
     std::optional<QString> server;
     bool windowsAuth = false;
     std::optional<QString> user;
-    std::optional<QString> backup;
+    QStringList backups; // files or folders, in the order given
     std::optional<QString> mdf;
     std::optional<QString> name;
     std::optional<QString> dir;
     std::optional<QString> defaultsFile;
     bool script = false;
     bool list = false;
-    std::optional<int> backupSet; // position in the backup device, from 1
+    std::optional<int> backupSet;   // position in the backup device, from 1
+    std::optional<QDateTime> until; // the server's local time, held without a zone
+    std::optional<QString> database;
+
+    // Several backups, a folder, a time or a database name ask for a restore sequence planned
+    // from the backups' headers.
+    bool asksForSequence() const;
 };
 
 struct HelpRequested {

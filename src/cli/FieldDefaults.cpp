@@ -99,9 +99,9 @@ std::optional<QString> fillFields(const CommandLine& commandLine, ConsoleView& v
         view.setFieldText(Field::b2, *commandLine.user);
         passwordFromFile = false;
     }
-    if (commandLine.backup) {
+    if (!commandLine.backups.isEmpty()) {
         view.source = restore::SourceKind::Backup;
-        view.setFieldText(Field::d2, *commandLine.backup);
+        view.setFieldText(Field::d2, commandLine.backups.first());
     }
     if (commandLine.mdf) {
         view.source = restore::SourceKind::DataFiles;

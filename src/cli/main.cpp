@@ -1,5 +1,6 @@
 // quarn-sql-restore-cli: the window's checks and restore, driven from a script.
 
+#include "cli/BackupFiles.h"
 #include "cli/BackupListing.h"
 #include "cli/CommandLine.h"
 #include "cli/ConsoleView.h"
@@ -8,6 +9,7 @@
 #include "db/OdbcQueryClient.h"
 #include "platform/InterruptWatcher.h"
 #include "platform/PlatformDefaults.h"
+#include "restore/BackupHeaders.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
 #include "restore/StatementTexts.h"
@@ -16,10 +18,14 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
+#include <variant>
 
 namespace {
 
 enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, Cancelled = 130 };
+
+const QString ReadFailed = QStringLiteral("读取备份出错 / reading the backup failed:\n");
 
 QString cancelledNotice(restore::CreatedDatabase created, const QString& databaseName) {
     switch (created) {
@@ -52,6 +58,49 @@ void hintAtKerberos(const restore::RestoreRequest& request, QTextStream& err) {
     }
 }
 
+// Reads the headers of every backup given and chooses the sets to restore. Prints the plan, or
+// with --list every set; returns the exit status when the run goes no further.
+std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQueryClient& server,
+                                restore::RestoreRequest& request, QTextStream& out,
+                                QTextStream& err) {
+    QList<restore::BackupSetHeader> sets;
+    try {
+        const auto files = cli::backupFiles(commandLine.backups, [&](const QString& folder) {
+            return restore::readServerFolder(server, request, folder);
+        });
+        if (const auto* problem = std::get_if<QString>(&files)) {
+            err << *problem << '\n' << Qt::flush;
+            return Refused;
+        }
+        for (const QString& file : std::get<QStringList>(files)) {
+            sets += restore::readBackupHeaders(server, request, file);
+        }
+    } catch (const db::QueryError& error) {
+        err << ReadFailed << error.message() << '\n' << Qt::flush;
+        if (!server.isConnected()) {
+            hintAtKerberos(request, err);
+        }
+        return RestoreFailed;
+    }
+    const auto planned =
+        restore::planRestore(sets, commandLine.database.value_or(QString()), commandLine.until);
+    const auto* plan = std::get_if<restore::RestorePlan>(&planned);
+    if (commandLine.list) {
+        cli::listSequenceSets(sets, plan, out);
+    }
+    if (!plan) {
+        err << std::get<restore::PlanRefusal>(planned).reason << '\n' << Qt::flush;
+        return commandLine.list ? Succeeded : Refused;
+    }
+    if (commandLine.list) {
+        return Succeeded;
+    }
+    // A reviewed script stays something the server can run.
+    cli::printPlan(*plan, commandLine.script ? QStringLiteral("-- ") : QString(), out);
+    restore::takePlan(*plan, request);
+    return std::nullopt;
+}
+
 QString mayRemainNotice(const QString& databaseName) {
     return QStringLiteral("未完成恢复的数据库 %1 可能仍然存在。\n"
                           "The unfinished database %1 may remain on the server.\n")
@@ -81,9 +130,11 @@ int main(int argc, char* argv[]) {
         err << *problem << '\n' << Qt::flush;
         return Refused;
     }
-    const bool readsBackupSets = commandLine.list || commandLine.backupSet;
+    const bool sequence = commandLine.asksForSequence();
+    const bool readsBackupSets = commandLine.list || commandLine.backupSet || sequence;
     if (readsBackupSets && view.source != restore::SourceKind::Backup) {
-        err << "--list and --backup-set read a backup file (--backup)\n" << Qt::flush;
+        err << "--list, --backup-set, --until and --database read backup files (--backup)\n"
+            << Qt::flush;
         return Refused;
     }
     // A review must leave this machine as it found it, too.
@@ -113,7 +164,11 @@ int main(int argc, char* argv[]) {
         // Nothing is restored, so the steps and the success notice would claim what did not happen.
         view.setProgress(cli::ConsoleView::Progress::Hidden);
     }
-    if (readsBackupSets) {
+    if (sequence) {
+        if (const auto status = planSequence(commandLine, server, *request, out, err)) {
+            return *status;
+        }
+    } else if (readsBackupSets) {
         try {
             if (commandLine.list) {
                 cli::listBackupSets(server, *request, out);
@@ -129,9 +184,7 @@ int main(int argc, char* argv[]) {
                 return Refused;
             }
         } catch (const db::QueryError& error) {
-            err << QStringLiteral("读取备份出错 / reading the backup failed:\n") << error.message()
-                << '\n'
-                << Qt::flush;
+            err << ReadFailed << error.message() << '\n' << Qt::flush;
             if (!server.isConnected()) {
                 hintAtKerberos(*request, err);
             }

@@ -14,6 +14,14 @@ struct BackupFile {
     QString type;
 };
 
+// A backup restored after the full one when a sequence is restored.
+enum class StepKind { Differential, Log };
+struct SequenceStep {
+    StepKind kind = StepKind::Log;
+    QString file;
+    int backupSet = 1;
+};
+
 // The values of one press of the start button, built afresh from the window's fields.
 struct RestoreRequest {
     QString serverName;
@@ -29,6 +37,11 @@ struct RestoreRequest {
     QString logLogicalName;
     QList<BackupFile> otherFiles; // the file list's other rows, in list order
     int backupSet = 1;            // the set of the backup device that is restored
+    // With later steps the full backup (sourcePath, backupSet) is restored WITH NORECOVERY, then
+    // each step, the last one WITH RECOVERY and, for a log, STOPAT when stopAt is set
+    // ("yyyy-MM-dd HH:mm:ss", the server's local time).
+    QList<SequenceStep> laterSteps;
+    QString stopAt;
 };
 
 } // namespace restore

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <optional>
 
 namespace restore {
@@ -17,6 +18,8 @@ namespace {
 const QString ConnectLine = QStringLiteral("尝试连接到MSSQL数据库... ...");
 const QString CreateLine = QStringLiteral("正在创建新的数据库...");
 const QString RestoreLine = QStringLiteral("正在恢复数据库...");
+const QString DifferentialLine = QStringLiteral("正在恢复差异备份...");
+const QString LogLine = QStringLiteral("正在恢复日志备份 %1/%2...");
 const QString AttachLine = QStringLiteral("正在附加数据库...");
 const QString DropLine = QStringLiteral("正在删除未完成恢复的数据库...");
 const QString OkMark = QStringLiteral(" OK！");
@@ -102,14 +105,36 @@ bool RestoreRun::restoreBackup(RestoreRequest& request) {
     executeStatement(buildStatement(StatementKind::Create, request));
     MarkProgressOK();
     try {
-        AddProgressLine(RestoreLine);
-        executeShowingPercent(buildStatement(StatementKind::Restore, request));
-        MarkProgressOK();
+        if (request.laterSteps.isEmpty()) {
+            AddProgressLine(RestoreLine);
+            executeShowingPercent(RestoreLine, buildStatement(StatementKind::Restore, request));
+            MarkProgressOK();
+        } else {
+            restoreSequence(request);
+        }
     } catch (...) {
         dropCreatedDatabase(request);
         throw;
     }
     return true;
+}
+
+void RestoreRun::restoreSequence(const RestoreRequest& request) {
+    const auto logs =
+        std::count_if(request.laterSteps.begin(), request.laterSteps.end(),
+                      [](const SequenceStep& step) { return step.kind == StepKind::Log; });
+    qsizetype log = 0;
+    for (qsizetype step = 0; step <= request.laterSteps.size(); ++step) {
+        QString line = RestoreLine;
+        if (step > 0) {
+            line = request.laterSteps.at(step - 1).kind == StepKind::Differential
+                       ? DifferentialLine
+                       : LogLine.arg(++log).arg(logs);
+        }
+        AddProgressLine(line);
+        executeShowingPercent(line, buildSequenceStatement(request, step));
+        MarkProgressOK();
+    }
 }
 
 // Only on the connection that created it: a fresh one could meet a database of that name that
@@ -163,16 +188,16 @@ void RestoreRun::executeStatement(const QString& statement) {
 }
 
 // The restore's line shows its latest percent while it runs; done or failed, it reads as before.
-void RestoreRun::executeShowingPercent(const QString& statement) {
-    qry_.setMessageObserver([this](const db::ServerMessage& message) {
+void RestoreRun::executeShowingPercent(const QString& line, const QString& statement) {
+    qry_.setMessageObserver([this, line](const db::ServerMessage& message) {
         if (const std::optional<int> percent = restoredPercent(message)) {
-            view_.replaceLastProgressLine(RestoreLine + QStringLiteral(" %1%").arg(*percent));
+            view_.replaceLastProgressLine(line + QStringLiteral(" %1%").arg(*percent));
             showProgress();
         }
     });
-    const auto plainLine = qScopeGuard([this] {
+    const auto plainLine = qScopeGuard([this, line] {
         qry_.setMessageObserver({});
-        view_.replaceLastProgressLine(RestoreLine);
+        view_.replaceLastProgressLine(line);
     });
     executeStatement(statement);
 }

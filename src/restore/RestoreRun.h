@@ -32,8 +32,9 @@ private:
     void openConnectionTest();
     void openQuery(const QString& statement);
     void executeStatement(const QString& statement);
-    void executeShowingPercent(const QString& statement);
+    void executeShowingPercent(const QString& line, const QString& statement);
     bool restoreBackup(RestoreRequest& request);
+    void restoreSequence(const RestoreRequest& request);
     void refuseExistingCatalogTargets(const RestoreRequest& request);
     void dropCreatedDatabase(const RestoreRequest& request);
     void attachDataFiles(const RestoreRequest& request);

@@ -49,7 +49,34 @@ QString otherMoveClauses(const RestoreRequest& request) {
     return clauses;
 }
 
+QString fullRestore(const RestoreRequest& request, const QString& recovery) {
+    return "RESTORE DATABASE " + bracketed(request.databaseName) +
+           " FROM  DISK = " + literal(request.sourcePath) +
+           " WITH  FILE = " + QString::number(request.backupSet) + ",  NOUNLOAD ,  STATS = 10,  " +
+           recovery + " ,  REPLACE ,  MOVE " + literal(request.dataLogicalName) + " TO " +
+           literal(targetDataFilePath(request)) + ",  MOVE " + literal(request.logLogicalName) +
+           " TO " + literal(targetLogFilePath(request)) + otherMoveClauses(request);
+}
+
 } // namespace
+
+QString buildSequenceStatement(const RestoreRequest& request, qsizetype step) {
+    const bool last = step == request.laterSteps.size();
+    const QString recovery = last ? QStringLiteral("RECOVERY") : QStringLiteral("NORECOVERY");
+    if (step == 0) {
+        return fullRestore(request, recovery);
+    }
+    const SequenceStep& later = request.laterSteps.at(step - 1);
+    const bool log = later.kind == StepKind::Log;
+    QString statement = (log ? "RESTORE LOG " : "RESTORE DATABASE ") +
+                        bracketed(request.databaseName) + " FROM  DISK = " + literal(later.file) +
+                        " WITH  FILE = " + QString::number(later.backupSet) +
+                        ",  NOUNLOAD ,  STATS = 10,  " + recovery;
+    if (last && log && !request.stopAt.isEmpty()) {
+        statement += ",  STOPAT = " + literal(request.stopAt);
+    }
+    return statement;
+}
 
 QString quoteStringLiteral(const QString& value) {
     QString quoted = value;
@@ -116,13 +143,7 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request) {
                fileClause(request.logLogicalName, targetLogFilePath(request)) +
                otherFileClauses(request, QStringLiteral("L"));
     case StatementKind::Restore:
-        return "RESTORE DATABASE " + bracketed(request.databaseName) +
-               " FROM  DISK = " + literal(request.sourcePath) +
-               " WITH  FILE = " + QString::number(request.backupSet) +
-               ",  NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,  MOVE " +
-               literal(request.dataLogicalName) + " TO " + literal(targetDataFilePath(request)) +
-               ",  MOVE " + literal(request.logLogicalName) + " TO " +
-               literal(targetLogFilePath(request)) + otherMoveClauses(request);
+        return fullRestore(request, QStringLiteral("RECOVERY"));
     case StatementKind::Attach:
         return "exec sp_attach_db " + literal(request.databaseName) + " , " +
                literal(request.sourcePath) + ", " + literal(request.logSourcePath);

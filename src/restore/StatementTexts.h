@@ -16,6 +16,10 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request);
 // "File is a Directory".
 QString buildFileExistStatement(const QString& serverPath);
 
+// The statements of a restore sequence: step 0 restores the full backup, step i the request's
+// laterSteps[i - 1].
+QString buildSequenceStatement(const RestoreRequest& request, qsizetype step);
+
 QString targetDataFilePath(const RestoreRequest& request);
 QString targetLogFilePath(const RestoreRequest& request);
 QString logSourcePath(const QString& sourcePath);

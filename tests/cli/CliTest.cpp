@@ -1,3 +1,4 @@
+#include "QtPrinters.h"
 #include "StandinProcess.h"
 #include "db/OdbcQueryClient.h"
 
@@ -8,6 +9,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringEncoder>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +111,8 @@ TEST(Cli, UnusableArgumentsExitWithTwoBeforeAnythingElse) {
         {"--backup-set", "0"},
         {"--backup-set", "x"},
         {"--list", "--mdf", "a_Data.mdf"},
+        {"--until", "2026-12-08"},
+        {"--backup-set", "2", "--until", "2026-12-08 10:41"},
     };
     for (const QStringList& arguments : rows) {
         const Outcome outcome = runCli(arguments);
@@ -623,4 +627,188 @@ TEST_F(CliAgainstStandin, WindowsPathsAreLeftToTheServer) {
         << describe(outcome);
     EXPECT_TRUE(server.batches().last().startsWith("CREATE DATABASE [Nowhere]"));
     EXPECT_FALSE(disk.exists("nope"));
+}
+
+namespace {
+
+// Runs one statement through FreeTDS's tsql, as an operator at the server would.
+QString tsql(const quarn_test::StandinProcess& server, const QString& statement) {
+    QProcess client;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("FREETDSCONF", server.scratch() + "/no-freetds.conf");
+    client.setProcessEnvironment(environment);
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start("tsql", {"-H", "127.0.0.1", "-p", QString::number(server.port()), "-U", "sa", "-P",
+                          "secret"});
+    client.write((statement + "\ngo\nquit\n").toUtf8());
+    client.closeWriteChannel();
+    client.waitForFinished(30000);
+    return QString::fromUtf8(client.readAll());
+}
+
+QStringList restoreHistory(const quarn_test::StandinProcess& server, const QString& database) {
+    db::OdbcQueryClient history;
+    history.setConnectionString(server.connectionString());
+    history.setStatement("SELECT * FROM msdb..restorehistory WHERE destination_database_name = N'" +
+                         database + "'");
+    history.open();
+    QStringList rows;
+    for (history.first(); !history.atEnd(); history.next()) {
+        rows << history.fieldText("restore_type") + " " + history.fieldText("recovery") + " " +
+                    history.fieldText("stop_at").left(19);
+    }
+    return rows;
+}
+
+} // namespace
+
+// Full, log, differential, log, log, a second or two apart, made with tsql into one folder.
+TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
+    if (QStandardPaths::findExecutable("tsql").isEmpty()) {
+        GTEST_SKIP() << "no tsql (freetds-bin)";
+    }
+    const QString chain = server.scratch() + "/chain";
+    ASSERT_TRUE(QDir().mkpath(chain));
+    const auto backup = [&](const QString& what, const QString& file, const QString& with = {}) {
+        const QString output =
+            tsql(server, "BACKUP " + what + " TO DISK = N'" + chain + "/" + file + "'" + with);
+        EXPECT_TRUE(output.contains("successfully processed")) << output.toStdString();
+        QThread::sleep(1);
+    };
+    ASSERT_TRUE(tsql(server, "CREATE DATABASE [Src]").contains("allocating"));
+    backup("DATABASE [Src]", "1_full.bak");
+    backup("LOG [Src]", "2_log.trn");
+    backup("DATABASE [Src]", "3_diff.bak", " WITH DIFFERENTIAL");
+    backup("LOG [Src]", "4_log.trn");
+    const QDateTime between = QDateTime::currentDateTime().addSecs(1);
+    QThread::sleep(1);
+    backup("LOG [Src]", "5_log.trn");
+
+    Outcome outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--backup", chain,
+                              "--name", "AtEnd", "--dir", dataDir});
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.out.contains(QStringLiteral("正在恢复差异备份...") + Ok));
+    EXPECT_TRUE(outcome.out.contains(QStringLiteral("正在恢复日志备份 2/2...") + Ok));
+    QStringList batches = server.batches().filter("AtEnd");
+    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    EXPECT_TRUE(batches[1].contains("1_full.bak' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
+                                    "NORECOVERY ,  REPLACE ,  MOVE N'Src' TO N'" +
+                                    dataDir + "/AtEnd_Data.MDF'"));
+    EXPECT_TRUE(batches[2].startsWith("RESTORE DATABASE [AtEnd] FROM  DISK = N'" + chain +
+                                      "/3_diff.bak' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
+                                      "NORECOVERY"));
+    EXPECT_TRUE(batches[3].startsWith("RESTORE LOG [AtEnd] FROM  DISK = N'" + chain +
+                                      "/4_log.trn' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
+                                      "NORECOVERY"));
+    EXPECT_TRUE(batches[4].startsWith("RESTORE LOG [AtEnd] FROM  DISK = N'" + chain +
+                                      "/5_log.trn' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
+                                      "RECOVERY"));
+    EXPECT_EQ(restoreHistory(server, "AtEnd"), QStringList({"D 0 ", "I 0 ", "L 0 ", "L 1 "}));
+    EXPECT_TRUE(server.catalogueText().contains("db AtEnd ONLINE"));
+
+    const QString until = between.toString("yyyy-MM-dd HH:mm:ss");
+    outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--backup", chain, "--name",
+                      "Between", "--dir", dataDir, "--until", until});
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    batches = server.batches().filter("Between");
+    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    EXPECT_TRUE(batches[4].contains("5_log.trn' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
+                                    "RECOVERY,  STOPAT = N'" +
+                                    until + "'"))
+        << batches[4].toStdString();
+    EXPECT_EQ(restoreHistory(server, "Between"),
+              QStringList({"D 0 ", "I 0 ", "L 0 ", "L 1 " + until}));
+    EXPECT_TRUE(server.catalogueText().contains("db Between ONLINE"));
+}
+
+TEST_F(CliAgainstStandin, AGapInTheLogChainIsRefusedAfterReadingTheHeadersOnly) {
+    const QString chain = server.scratch() + "/chain";
+    ASSERT_TRUE(QDir().mkpath(chain));
+    ASSERT_EQ(QProcess::execute(quarn_test::StandinProcess::binary(),
+                                {"make-backup", chain, "--chain", "3", "--db", "Shop", "--file",
+                                 "D:Shop_Data:64K", "--file", "L:Shop_Log:64K"}),
+              0);
+    ASSERT_TRUE(QFile::remove(chain + "/Shop_log_0002.trn"));
+    const Outcome outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--backup",
+                                    chain, "--name", "Gap", "--dir", dataDir});
+    EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
+    EXPECT_TRUE(outcome.err.contains("LSN 1000000361000002")) << describe(outcome);
+    const QStringList batches = server.batches();
+    EXPECT_EQ(batches.filter(QRegularExpression("^RESTORE HEADERONLY")).size(), 3);
+    EXPECT_EQ(batches.size(), 3) << batches.join("|").toStdString();
+}
+
+// Ctrl-C while the differential is restored: the database the run created goes again.
+TEST_F(CliAgainstStandin, InterruptInTheMiddleOfASequenceDropsTheNewDatabase) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start({.faults = {"rate:1048576"}})) << server.errorString().toStdString();
+    const QString chain = server.scratch() + "/slow";
+    ASSERT_TRUE(QDir().mkpath(chain));
+    ASSERT_EQ(
+        QProcess::execute(quarn_test::StandinProcess::binary(),
+                          {"make-backup", chain, "--chain", "2", "--differential-after", "1",
+                           "--db", "Shop", "--file", "D:Shop_Data:2M", "--file", "L:Shop_Log:64K"}),
+        0);
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARN_SQL_PASSWORD", "secret");
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(QUARN_CLI_BIN),
+              {"--server", server.dataSource(), "--user", "sa", "--backup", chain, "--name",
+               "MidWay", "--dir", dataDir});
+    const QByteArray differential = QStringLiteral("正在恢复差异备份... 10%").toUtf8();
+    QByteArray out;
+    while (!out.contains(differential) && cli.waitForReadyRead(10000)) {
+        out += cli.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains(differential)) << out.data();
+    ::kill(pid_t(cli.processId()), SIGINT);
+
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.contains("the unfinished database MidWay was removed")) << err.toStdString();
+    const QStringList batches = server.batches().filter("MidWay");
+    ASSERT_EQ(batches.size(), 4) << batches.join("|").toStdString();
+    EXPECT_TRUE(batches[2].contains("Shop_diff.bak"));
+    EXPECT_EQ(batches[3], "DROP DATABASE [MidWay]\r\n");
+    EXPECT_FALSE(server.catalogueText().contains("db MidWay"));
+}
+
+// Sets of two databases appended to one device, given as the server's folder that holds it.
+TEST_F(CliAgainstStandin, SetsOfTwoDatabasesNeedTheDatabaseNamed) {
+    ASSERT_TRUE(QDir().mkpath(server.scratch() + "/two"));
+    ASSERT_TRUE(server.makeBackup(server.scratch() + "/two/both.bak", "Shop",
+                                  {"D:Shop_Data:64K", "L:Shop_Log:64K"}));
+    ASSERT_TRUE(server.makeBackup(server.scratch() + "/two/both.bak", "Stock",
+                                  {"D:Stock_Data:64K", "L:Stock_Log:64K"},
+                                  quarn_test::StandinProcess::Device::Append));
+    const QString device = "D:\\two\\both.bak";
+    QStringList arguments = {"--server", server.dataSource(),
+                             "--user",   "sa",
+                             "--backup", "D:\\two\\",
+                             "--name",   "Chosen",
+                             "--dir",    dataDir};
+    Outcome outcome = runCli(arguments);
+    EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
+    EXPECT_TRUE(outcome.err.contains("Shop, Stock")) << describe(outcome);
+
+    outcome = runCli(arguments << "--database"
+                               << "Stock"
+                               << "--list");
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.out.contains("  " + device + QStringLiteral(" 备份集 set 1: Shop")));
+    EXPECT_TRUE(outcome.out.contains("* " + device + QStringLiteral(" 备份集 set 2: Stock")));
+
+    arguments.removeLast();
+    outcome = runCli(arguments);
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(server.batches()
+                    .filter("xp_dirtree")
+                    .last()
+                    .startsWith("EXEC master..xp_dirtree N'D:\\two\\', 1, 1"));
+    const QStringList batches = server.batches().filter("Chosen");
+    ASSERT_EQ(batches.size(), 2) << batches.join("|").toStdString();
+    EXPECT_TRUE(batches[1].contains("' WITH  FILE = 2,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  "
+                                    "REPLACE ,  MOVE N'Stock_Data'"));
 }

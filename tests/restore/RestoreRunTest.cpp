@@ -78,6 +78,41 @@ TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
     EXPECT_EQ(view.homeKeys, 6);
 }
 
+// One line a step, the logs counted; after a failing step only the drop of the new database is
+// sent.
+TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
+    const QString log = QStringLiteral("正在恢复日志备份 %1/2...");
+    const QStringList done = {Connect + Ok,    Create + Ok,
+                              Restore + Ok,    QStringLiteral("正在恢复差异备份...") + Ok,
+                              log.arg(1) + Ok, log.arg(2) + Ok};
+    for (const int failAt : {-1, 5}) {
+        FakeQueryClient qry;
+        qry.rows = shopFileList();
+        qry.messages = {{3211, "50 percent restored."}};
+        qry.failAtStatement = failAt;
+        RecordingView view;
+        RestoreRequest r = request(SourceKind::Backup);
+        r.laterSteps = {{StepKind::Differential, "/bak/diff.bak", 1},
+                        {StepKind::Log, "/bak/log.trn", 1},
+                        {StepKind::Log, "/bak/log.trn", 2}};
+
+        EXPECT_EQ(RestoreRun(qry, view).run(r), failAt < 0);
+
+        if (failAt < 0) {
+            EXPECT_EQ(view.lines, done) << view.lines.join("|").toStdString();
+            EXPECT_EQ(qry.sent.mid(3),
+                      QStringList({buildSequenceStatement(r, 0), buildSequenceStatement(r, 1),
+                                   buildSequenceStatement(r, 2), buildSequenceStatement(r, 3)}));
+        } else {
+            EXPECT_EQ(view.lines, done.mid(0, 4)
+                                      << log.arg(1)
+                                      << QStringLiteral("正在删除未完成恢复的数据库...") + Ok)
+                << view.lines.join("|").toStdString();
+            EXPECT_EQ(qry.sent.mid(failAt + 1), QStringList({"DROP DATABASE [NewDB]"}));
+        }
+    }
+}
+
 TEST(RestoreRun, DataFilesAttachTheFileAndItsLog) {
     FakeQueryClient qry;
     RecordingView view;

@@ -131,6 +131,26 @@ TEST(StatementText, OtherRowsAreMovedAfterTheTwoAndTheSetIsNamedTwice) {
               R"(RESTORE HEADERONLY FROM  DISK = N'E:\bak\Shop.bak')");
 }
 
+// A sequence leaves the database loading until its last step, which alone recovers and stops.
+TEST(StatementText, SequenceRecoversOnlyAtItsLastStep) {
+    RestoreRequest request = backupRequest();
+    const QString single = buildStatement(StatementKind::Restore, request);
+    request.backupSet = 2;
+    request.laterSteps = {{StepKind::Differential, R"(E:\bak\Shop_diff.bak)", 1},
+                          {StepKind::Log, R"(E:\bak\it's.trn)", 4}};
+    request.stopAt = "2026-12-08 10:41:00";
+    EXPECT_EQ(
+        buildSequenceStatement(request, 0),
+        QString(single).replace("FILE = 1,", "FILE = 2,").replace(" RECOVERY ,", " NORECOVERY ,"));
+    EXPECT_EQ(buildSequenceStatement(request, 1),
+              R"(RESTORE DATABASE [NewDB] FROM  DISK = N'E:\bak\Shop_diff.bak' WITH  FILE = 1,  )"
+              R"(NOUNLOAD ,  STATS = 10,  NORECOVERY)");
+    EXPECT_EQ(
+        buildSequenceStatement(request, 2),
+        R"(RESTORE LOG [NewDB] FROM  DISK = N'E:\bak\it''s.trn' WITH  FILE = 4,  NOUNLOAD ,  )"
+        R"(STATS = 10,  RECOVERY,  STOPAT = N'2026-12-08 10:41:00')");
+}
+
 TEST(StatementText, AttachNamesTheDataFileAndTheDerivedLogFile) {
     RestoreRequest request = backupRequest();
     request.sourceKind = SourceKind::DataFiles;

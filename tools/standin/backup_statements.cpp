@@ -1,5 +1,7 @@
+#include "backup_steps.hpp"
 #include "copier.hpp"
 #include "file_formats.hpp"
+#include "log_position.hpp"
 #include "messages.hpp"
 #include "statements.hpp"
 
@@ -17,7 +19,6 @@ namespace standin {
 
 namespace {
 
-constexpr std::uint64_t kPage = 8192;
 constexpr std::uint64_t kUnlimitedMaxSize = 35184372080640ull;
 
 class Fd {
@@ -36,63 +37,9 @@ private:
     int fd_;
 };
 
-std::uint64_t pages(std::uint64_t bytes) {
-    return (bytes + kPage - 1) / kPage;
-}
-
 bool target_dir_ok(const std::string& path) {
     std::error_code ec;
     return !path.empty() && path[0] == '/' && fs::is_directory(fs::path(path).parent_path(), ec);
-}
-
-// STATS progress: "N percent <verb>." at every multiple of `step`, pushed
-// out at once, each ending a result with DONE_MORE.
-class Progress {
-public:
-    Progress(Response& r, int step, std::string verb, std::uint64_t total)
-        : r_(r), step_(step), verb_(std::move(verb)), total_(total) {}
-    void at(std::uint64_t done) {
-        if (step_ <= 0)
-            return;
-        const std::uint64_t pct =
-            total_ == 0 ? 100 : std::min<std::uint64_t>(100, done * 100 / total_);
-        while (next_ <= static_cast<int>(pct))
-            emit(next_), next_ += step_;
-    }
-    void finish() {
-        at(total_);
-        if (step_ > 0 && last_ != 100)
-            emit(100);
-    }
-    int messages() const { return sent_; }
-
-private:
-    void emit(int p) {
-        r_.info(3211, msg::percent(p, verb_));
-        r_.done(done::kMore);
-        r_.push();
-        last_ = p;
-        ++sent_;
-    }
-    Response& r_;
-    int step_;
-    std::string verb_;
-    std::uint64_t total_;
-    int next_ = step_;
-    int last_ = 0;
-    int sent_ = 0;
-};
-
-std::string seconds_and_rate(std::uint64_t total_pages, double secs) {
-    secs = std::max(secs, 0.001);
-    const double mb = static_cast<double>(total_pages * kPage) / 1048576.0;
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%.3f seconds (%.3f MB/sec).", secs, mb / secs);
-    return buf;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point t) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
 
 const BackupEntry* entry_named(const BackupHeader& h, const std::string& logical) {
@@ -100,26 +47,6 @@ const BackupEntry* entry_named(const BackupHeader& h, const std::string& logical
         if (same_name(e.logical, logical))
             return &e;
     return nullptr;
-}
-
-// The set at position `file` of the device, or nullptr once the error saying why is written.
-const BackupHeader* find_set(const std::string& disk, int file, std::vector<BackupHeader>& sets,
-                             Response& r) {
-    switch (read_backup_device(disk, sets)) {
-    case BackupRead::Missing:
-        r.error(3201, msg::cannot_open_device(disk), 16, 2);
-        return nullptr;
-    case BackupRead::Malformed:
-        r.error(3241, msg::media_malformed(disk));
-        return nullptr;
-    case BackupRead::Ok:
-        break;
-    }
-    if (static_cast<std::size_t>(file) > sets.size()) {
-        r.error(4038, msg::set_missing(file, disk));
-        return nullptr;
-    }
-    return &sets[static_cast<std::size_t>(file) - 1];
 }
 
 void terminate_read(const char* statement, Response& r) {
@@ -134,33 +61,73 @@ void run_headeronly(const sql::HeaderOnly& s, Context& c) {
     if (!find_set(s.disk, 1, sets, c.r))
         return terminate_read("RESTORE HEADERONLY", c.r);
     ByteWriter& w = c.r.out();
+    // SQL Server 2000's columns in its order, without the two uniqueidentifier ones
+    // (BindingID, RecoveryForkID).
     write_columns(w, {{"BackupName", ColumnType::NVarChar, 128, true},
                       {"BackupDescription", ColumnType::NVarChar, 255, true},
                       {"BackupType", ColumnType::Int, 2, false},
+                      {"ExpirationDate", ColumnType::DateTime, 0, true},
+                      {"Compressed", ColumnType::Int, 1, false},
                       {"Position", ColumnType::Int, 2, false},
                       {"DeviceType", ColumnType::Int, 1, false},
+                      {"UserName", ColumnType::NVarChar, 128, false},
                       {"ServerName", ColumnType::NVarChar, 128, false},
                       {"DatabaseName", ColumnType::NVarChar, 128, false},
                       {"DatabaseVersion", ColumnType::Int, 4, false},
+                      {"DatabaseCreationDate", ColumnType::DateTime, 0, false},
                       {"BackupSize", ColumnType::Numeric20, 0, false},
+                      {"FirstLSN", ColumnType::Numeric20, 0, false},
+                      {"LastLSN", ColumnType::Numeric20, 0, false},
+                      {"CheckpointLSN", ColumnType::Numeric20, 0, false},
+                      {"DatabaseBackupLSN", ColumnType::Numeric20, 0, false},
                       {"BackupStartDate", ColumnType::DateTime, 0, false},
                       {"BackupFinishDate", ColumnType::DateTime, 0, false},
-                      {"MachineName", ColumnType::NVarChar, 128, false}});
+                      {"SortOrder", ColumnType::Int, 2, false},
+                      {"CodePage", ColumnType::Int, 2, false},
+                      {"UnicodeLocaleId", ColumnType::Int, 4, false},
+                      {"UnicodeComparisonStyle", ColumnType::Int, 4, false},
+                      {"CompatibilityLevel", ColumnType::Int, 1, false},
+                      {"SoftwareVendorId", ColumnType::Int, 4, false},
+                      {"SoftwareVersionMajor", ColumnType::Int, 4, false},
+                      {"SoftwareVersionMinor", ColumnType::Int, 4, false},
+                      {"SoftwareVersionBuild", ColumnType::Int, 4, false},
+                      {"MachineName", ColumnType::NVarChar, 128, false},
+                      {"Flags", ColumnType::Int, 4, false},
+                      {"Collation", ColumnType::NVarChar, 128, false}});
     for (std::size_t i = 0; i < sets.size(); ++i) {
         const BackupHeader& h = sets[i];
         write_row_start(w);
         write_nvarchar(w, h.name.empty() ? std::nullopt : std::optional<std::string>(h.name));
         write_nvarchar(w, std::nullopt);
-        write_int(w, 2, 1); // a full database backup
+        write_int(w, 2, h.type);
+        write_null_fixed(w);
+        write_int(w, 1, 0);
         write_int(w, 2, static_cast<std::int32_t>(i + 1));
         write_int(w, 1, 2); // disk
+        write_nvarchar(w, std::string("sa"));
         write_nvarchar(w, std::string(kServerName));
         write_nvarchar(w, h.database);
         write_int(w, 4, 539); // the database version of SQL Server 2000
+        write_local_datetime(w, h.started * 1000);
         write_numeric20(w, h.end_offset - h.set_offset);
+        write_numeric20(w, h.first_lsn);
+        write_numeric20(w, h.last_lsn);
+        write_numeric20(w, h.checkpoint_lsn);
+        write_numeric20(w, h.database_backup_lsn);
+        write_local_datetime(w, h.started * 1000);
         write_local_datetime(w, h.finished * 1000);
-        write_local_datetime(w, h.finished * 1000);
+        write_int(w, 2, 52);   // Chinese_PRC_CI_AS's sort order
+        write_int(w, 2, 936);  // its code page
+        write_int(w, 4, 2052); // and locale
+        write_int(w, 4, 196609);
+        write_int(w, 1, 80);
+        write_int(w, 4, 4608); // Microsoft
+        write_int(w, 4, 8);
+        write_int(w, 4, 0);
+        write_int(w, 4, 2039);
         write_nvarchar(w, std::string(kServerName));
+        write_int(w, 4, 0);
+        write_nvarchar(w, std::string("Chinese_PRC_CI_AS"));
     }
     c.r.done(done::kCount, static_cast<std::uint32_t>(sets.size()));
 }
@@ -192,6 +159,8 @@ void run_filelist(const sql::FileList& s, Context& c) {
 }
 
 void run_restore(const sql::RestoreDatabase& s, Context& c) {
+    if (s.log)
+        return run_restore_log(s, c);
     const auto started = std::chrono::steady_clock::now();
     auto abort = [&]() {
         c.r.error(3013, msg::terminating("RESTORE DATABASE"));
@@ -203,9 +172,14 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
         return abort();
     const BackupHeader& h = *set;
 
+    const bool differential = h.type == set_type::kDifferential;
     Database target{s.name, "RESTORING", {}};
     {
         std::lock_guard lock(c.catalogue.mutex());
+        if (h.type == set_type::kLog) {
+            c.r.error(3135, msg::wrong_set_kind(s.disk, "BACKUP LOG"));
+            return abort();
+        }
         for (const sql::Move& m : s.moves)
             if (!entry_named(h, m.logical)) {
                 c.r.error(3234, msg::not_part_of(m.logical, s.name));
@@ -216,13 +190,27 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
             c.r.error(3101, msg::exclusive_access());
             return abort();
         }
-        if (existing && !s.replace && !same_name(existing->name, h.database)) {
+        if (differential) {
+            // Only a database left loading by the full backup it was taken from can take it.
+            if (!ready_to_roll_forward(existing, c.r))
+                return abort();
+            if (existing->full_checkpoint != h.database_backup_lsn) {
+                c.r.error(3136, msg::differential_base_mismatch());
+                return abort();
+            }
+            target = *existing;
+            target.files.clear();
+        } else if (existing && !s.replace && !same_name(existing->name, h.database)) {
             c.r.error(3154, msg::other_database(existing->name));
             return abort();
         }
         bool bad = false;
         for (const BackupEntry& e : h.files) {
             std::string path = e.physical;
+            if (differential)
+                for (const DbFile& f : existing->files)
+                    if (same_name(f.logical, e.logical))
+                        path = f.path;
             for (const sql::Move& m : s.moves)
                 if (same_name(m.logical, e.logical))
                     path = m.target;
@@ -317,6 +305,16 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
         return;
     }
     progress.finish();
+    target.lsn = h.last_lsn;
+    target.lsn_time = now_seconds();
+    target.log_start = h.last_lsn;
+    if (!differential)
+        target.full_checkpoint = h.checkpoint_lsn;
+    target.restored = true;
+    {
+        std::lock_guard lock(c.catalogue.mutex());
+        c.catalogue.add_history({target.lsn_time, s.name, differential ? 'I' : 'D', s.recovery, 0});
+    }
     release(s.recovery ? "ONLINE" : "RESTORING");
     std::uint64_t all_pages = 0;
     for (const BackupEntry& e : h.files) {
@@ -330,12 +328,15 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
 
 void run_backup(const sql::BackupDatabase& s, Context& c) {
     const auto started = std::chrono::steady_clock::now();
+    const bool log = s.kind == sql::BackupKind::Log;
+    const char* statement = log ? "BACKUP LOG" : "BACKUP DATABASE";
     auto abort = [&]() {
-        c.r.error(3013, msg::terminating("BACKUP DATABASE"));
+        c.r.error(3013, msg::terminating(statement));
         c.r.done(done::kError);
     };
     BackupHeader h;
     std::vector<std::string> sources;
+    Database after; // the database's log position once the backup is taken
     {
         std::lock_guard lock(c.catalogue.mutex());
         const Database* db = c.catalogue.find(s.name);
@@ -347,6 +348,13 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
             c.r.error(3101, msg::exclusive_access());
             return abort();
         }
+        if (db->full_checkpoint == 0 && s.kind != sql::BackupKind::Database) {
+            if (log)
+                c.r.error(4214, msg::no_current_backup());
+            else
+                c.r.error(3035, msg::no_base_for_differential(db->name));
+            return abort();
+        }
         h.database = db->name;
         for (const DbFile& f : db->files) {
             DataHeader dh;
@@ -354,8 +362,29 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
                 c.r.error(3201, msg::cannot_open_device(f.path), 16, 2);
                 return abort();
             }
-            h.files.push_back({f.type, f.logical, f.path, f.type == 'D' ? "PRIMARY" : "", dh.size});
+            // A log backup holds no file contents here, only the list.
+            h.files.push_back(
+                {f.type, f.logical, f.path, f.type == 'D' ? "PRIMARY" : "", log ? 0 : dh.size});
             sources.push_back(f.path);
+        }
+        after = *db;
+        h.started = now_seconds();
+        const std::uint64_t at = log_change(after, h.started);
+        h.last_lsn = after.lsn;
+        if (log) {
+            h.type = set_type::kLog;
+            h.first_lsn = db->log_start;
+            h.checkpoint_lsn = db->full_checkpoint;
+            h.database_backup_lsn = db->full_checkpoint;
+            after.log_start = h.last_lsn;
+        } else {
+            h.type = s.kind == sql::BackupKind::Differential ? set_type::kDifferential
+                                                             : set_type::kDatabase;
+            h.first_lsn = at;
+            h.checkpoint_lsn = at;
+            h.database_backup_lsn = db->full_checkpoint;
+            if (h.type == set_type::kDatabase)
+                after.full_checkpoint = at;
         }
     }
     if (!target_dir_ok(s.disk)) {
@@ -363,9 +392,7 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
         return abort();
     }
     h.name = s.set_name;
-    h.finished = std::chrono::duration_cast<std::chrono::seconds>(
-                     std::chrono::system_clock::now().time_since_epoch())
-                     .count();
+    h.finished = now_seconds();
     // Without INIT or FORMAT the set goes after those already on the device.
     std::vector<BackupHeader> sets;
     const BackupRead existing = s.init ? BackupRead::Missing : read_backup_device(s.disk, sets);
@@ -443,7 +470,17 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
         c.r.info(4035, msg::processed_pages(pages(e.size), h.database, e.logical, position));
         all_pages += pages(e.size);
     }
-    c.r.info(3014, "BACKUP DATABASE successfully processed " + std::to_string(all_pages) +
+    {
+        std::lock_guard lock(c.catalogue.mutex());
+        if (Database* db = c.catalogue.find(s.name)) {
+            db->lsn = after.lsn;
+            db->lsn_time = after.lsn_time;
+            db->log_start = after.log_start;
+            db->full_checkpoint = after.full_checkpoint;
+            c.catalogue.save();
+        }
+    }
+    c.r.info(3014, std::string(statement) + " successfully processed " + std::to_string(all_pages) +
                        " pages in " + seconds_and_rate(all_pages, seconds_since(started)));
     c.r.done(done::kFinal);
 }

@@ -97,11 +97,16 @@ void Catalogue::save() const {
         for (const Database& d : dbs_) {
             if (is_system(d.name))
                 continue;
-            out << "db " << encode_field(d.name) << ' ' << d.state << "\n";
+            out << "db " << encode_field(d.name) << ' ' << d.state << "\nlog " << d.lsn << ' '
+                << d.lsn_time << ' ' << d.log_start << ' ' << d.full_checkpoint << ' ' << d.restored
+                << "\n";
             for (const DbFile& f : d.files)
                 out << "file " << f.type << ' ' << encode_field(f.logical) << ' '
                     << encode_field(f.path) << "\n";
         }
+        for (const RestoreHistory& h : history_)
+            out << "history " << h.date << ' ' << encode_field(h.database) << ' ' << h.type << ' '
+                << h.recovery << ' ' << h.stop_at << "\n";
         out.flush();
         if (!out)
             throw std::runtime_error("cannot write " + tmp.string());
@@ -136,12 +141,28 @@ void Catalogue::load() {
             if (!name || (b != "ONLINE" && b != "RESTORING"))
                 throw bad();
             dbs_.push_back(Database{*name, b, {}});
+        } else if (word == "log" && !dbs_.empty()) {
+            // Catalogues written before log positions were kept have no such line.
+            Database& d = dbs_.back();
+            if (!(ls >> d.lsn >> d.lsn_time >> d.log_start >> d.full_checkpoint >> d.restored))
+                throw bad();
         } else if (word == "file" && (ls >> a >> b >> c) && !dbs_.empty() && a.size() == 1) {
             auto logical = decode_field(b);
             auto path = decode_field(c);
             if (!logical || !path)
                 throw bad();
             dbs_.back().files.push_back(DbFile{a[0], *logical, *path});
+        } else if (word == "history" && (ls >> a >> b >> c)) {
+            RestoreHistory h;
+            auto name = decode_field(b);
+            std::int64_t date = 0;
+            if (!name || c.size() != 1 || !(std::istringstream(a) >> date) ||
+                !(ls >> h.recovery >> h.stop_at))
+                throw bad();
+            h.date = date;
+            h.database = *name;
+            h.type = c[0];
+            history_.push_back(std::move(h));
         } else if (!line.empty()) {
             throw bad();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <set>
 #include <string>
@@ -18,6 +19,21 @@ struct Database {
     std::string name;
     std::string state = "ONLINE"; // or RESTORING after an unfinished restore
     std::vector<DbFile> files;
+    // Log position: where the log stood at lsn_time (seconds since 1970); see log_position.hpp.
+    std::uint64_t lsn = 0;
+    std::int64_t lsn_time = 0;
+    std::uint64_t log_start = 0;       // where the next log backup begins
+    std::uint64_t full_checkpoint = 0; // of the last full backup taken or restored; 0: none
+    bool restored = false;             // made by a restore sequence rather than created
+};
+
+// One row of msdb..restorehistory.
+struct RestoreHistory {
+    std::int64_t date = 0; // seconds since 1970
+    std::string database;
+    char type = 'D'; // D database, I differential, L log
+    bool recovery = true;
+    std::int64_t stop_at = 0; // 0: no STOPAT
 };
 
 // Names compare case-insensitively (ASCII), as under a _CI_ collation.
@@ -43,6 +59,9 @@ public:
     // Throws std::runtime_error when the file cannot be written.
     void save() const;
 
+    const std::vector<RestoreHistory>& history() const { return history_; }
+    void add_history(RestoreHistory h) { history_.push_back(std::move(h)); }
+
     static bool is_system(std::string_view name);
 
     // Databases a restore is writing right now.
@@ -55,6 +74,7 @@ private:
     std::string root_;
     std::mutex m_;
     std::vector<Database> dbs_;
+    std::vector<RestoreHistory> history_;
     std::set<std::string> busy_;
 };
 

@@ -1,4 +1,5 @@
 #include "file_formats.hpp"
+#include "log_position.hpp"
 #include "messages.hpp"
 #include "statements.hpp"
 
@@ -121,6 +122,7 @@ void run_create(const sql::CreateDatabase& s, Context& c) {
         }
         db.files.push_back({type, f.logical, f.path});
     }
+    start_log(db, now_seconds());
     c.catalogue.put(db);
     c.catalogue.save();
     for (const auto& [type, f] : files)
@@ -164,6 +166,7 @@ void run_attach(const sql::AttachDb& s, Context& c) {
         }
         db.files.push_back({h.type, h.logical, path});
     }
+    start_log(db, now_seconds());
     c.catalogue.put(db);
     c.catalogue.save();
     c.r.return_status(0);

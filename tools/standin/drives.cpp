@@ -39,6 +39,8 @@ void Drives::map(sql::Statement& s) const {
         [this](auto& st) {
             if constexpr (requires { st.disk; })
                 st.disk = local(st.disk);
+            if constexpr (requires { st.folder; })
+                st.folder = local(st.folder);
             if constexpr (requires { st.files; })
                 for (std::string& f : st.files)
                     f = local(f);

@@ -7,9 +7,9 @@ namespace standin {
 
 namespace {
 
-constexpr std::string_view kKinds[] = {"getdate", "select",  "filelist",  "headeronly",
-                                       "create",  "restore", "attach",    "backup",
-                                       "detach",  "drop",    "fileexist", "*"};
+constexpr std::string_view kKinds[] = {"getdate", "select",    "filelist", "headeronly", "create",
+                                       "restore", "attach",    "backup",   "detach",     "drop",
+                                       "dirtree", "fileexist", "*"};
 
 template <typename T> bool number(std::string_view s, T& out) {
     const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);

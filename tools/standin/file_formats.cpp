@@ -136,8 +136,9 @@ HeaderRead read_data_header(const std::string& path, DataHeader& out) {
 std::string backup_header_text(const BackupHeader& h) {
     std::ostringstream o;
     o << kBackupMagic << "database " << encode_field(h.database) << "\nname "
-      << encode_field(h.name) << "\nfinished " << h.finished << "\nfiles " << h.files.size()
-      << "\n";
+      << encode_field(h.name) << "\nfinished " << h.finished << "\ntype " << h.type << "\nstarted "
+      << h.started << "\nlsn " << h.first_lsn << ' ' << h.last_lsn << ' ' << h.checkpoint_lsn << ' '
+      << h.database_backup_lsn << "\nfiles " << h.files.size() << "\n";
     for (const BackupEntry& f : h.files)
         o << "file " << f.type << ' ' << f.size << ' ' << encode_field(f.logical) << ' '
           << encode_field(f.physical) << ' ' << encode_field(f.filegroup) << "\n";
@@ -181,6 +182,31 @@ bool read_set(std::ifstream& in, std::uint64_t offset, std::uint64_t length, Bac
         if (!finished || *finished > (1ull << 40) || !next_line())
             return false;
         out.finished = static_cast<std::int64_t>(*finished);
+    }
+    out.started = out.finished;
+    if (line.rfind("type ", 0) == 0) {
+        const std::string t = line.substr(5);
+        if ((t != "1" && t != "2" && t != "5") || !next_line())
+            return false;
+        out.type = t[0] - '0';
+    }
+    if (line.rfind("started ", 0) == 0) {
+        auto started = to_u64(line.substr(8));
+        if (!started || *started > (1ull << 40) || !next_line())
+            return false;
+        out.started = static_cast<std::int64_t>(*started);
+    }
+    if (line.rfind("lsn ", 0) == 0) {
+        std::istringstream l(line.substr(4));
+        std::string a, b, c, d;
+        l >> a >> b >> c >> d;
+        auto first = to_u64(a), last = to_u64(b), checkpoint = to_u64(c), base = to_u64(d);
+        if (!first || !last || !checkpoint || !base || !next_line())
+            return false;
+        out.first_lsn = *first;
+        out.last_lsn = *last;
+        out.checkpoint_lsn = *checkpoint;
+        out.database_backup_lsn = *base;
     }
     if (line.rfind("files ", 0) != 0)
         return false;

@@ -37,10 +37,25 @@ struct BackupEntry {
     std::uint64_t size = 0;
 };
 
+// SQL Server's numbers for the kinds of backup set.
+namespace set_type {
+constexpr int kDatabase = 1;
+constexpr int kLog = 2;
+constexpr int kDifferential = 5;
+} // namespace set_type
+
 struct BackupHeader {
     std::string database;
     std::string name;          // BACKUP ... WITH NAME; may be empty
     std::int64_t finished = 0; // seconds since 1970
+    // Sets written before these were kept read as full backups started when they finished, with
+    // log positions of 0.
+    int type = set_type::kDatabase;
+    std::int64_t started = 0;
+    std::uint64_t first_lsn = 0;
+    std::uint64_t last_lsn = 0;
+    std::uint64_t checkpoint_lsn = 0;
+    std::uint64_t database_backup_lsn = 0; // the full backup a differential or log builds on
     std::vector<BackupEntry> files;
     std::uint64_t set_offset = 0;     // where the set starts in the device
     std::uint64_t content_offset = 0; // set by read_backup_device

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -62,63 +63,22 @@ std::optional<BackupEntry> parse_file(std::string_view arg) {
 int usage() {
     std::cerr
         << "usage: standin make-backup OUT.bak [--append] --db NAME "
-           "--file D:LOGICAL:SIZE[:PHYSICAL] --file L:LOGICAL:SIZE [--file F:LOGICAL:SIZE ...]\n";
+           "--file D:LOGICAL:SIZE[:PHYSICAL] --file L:LOGICAL:SIZE [--file F:LOGICAL:SIZE ...]\n"
+           "       standin make-backup DIR --chain LOGS [--differential-after N] --db NAME "
+           "--file ...\n";
     return 2;
 }
 
-} // namespace
-
-int make_backup_main(int argc, char** argv) {
-    if (argc < 1)
-        return usage();
-    const std::string out = argv[0];
-    BackupHeader h;
-    bool append = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--append") {
-            append = true;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return usage();
-        if (a == "--db") {
-            h.database = argv[++i];
-        } else if (a == "--file") {
-            auto e = parse_file(argv[++i]);
-            if (!e) {
-                std::cerr << "standin: bad --file '" << argv[i] << "'\n";
-                return usage();
-            }
-            h.files.push_back(*e);
-        } else {
-            return usage();
-        }
-    }
-    bool primary_set = false;
-    for (BackupEntry& e : h.files)
-        if (e.type == 'D' && !primary_set) {
-            e.filegroup = "PRIMARY";
-            primary_set = true;
-        }
-    if (h.database.empty() || h.files.empty())
-        return usage();
-
-    h.finished = static_cast<std::int64_t>(std::time(nullptr));
-
-    // --append adds a set after those already on the device; each set's content differs.
-    std::vector<BackupHeader> sets;
-    if (append && read_backup_device(out, sets) != BackupRead::Ok) {
-        std::cerr << "standin: " << out << " is no backup device to append to\n";
-        return 1;
-    }
+// Writes one set after the `sets` already on the device (none: the device is written afresh).
+bool write_set(const std::string& out, const std::vector<BackupHeader>& sets, BackupHeader h) {
+    const bool append = !sets.empty();
     const std::uint64_t base = append ? sets.back().end_offset : 0;
     const int fd =
         ::open(out.c_str(),
                append ? O_WRONLY | O_CLOEXEC : O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         std::cerr << "standin: cannot create " << out << ": " << std::strerror(errno) << "\n";
-        return 1;
+        return false;
     }
     const std::string head = backup_header_text(h);
     bool ok = ::pwrite(fd, head.data(), head.size(), static_cast<off_t>(base)) ==
@@ -137,9 +97,114 @@ int make_backup_main(int argc, char** argv) {
         if (append ? ::truncate(out.c_str(), static_cast<off_t>(base)) != 0
                    : ::unlink(out.c_str()) != 0)
             std::cerr << "standin: " << out << " is left broken\n";
+    }
+    return ok;
+}
+
+// A full backup, hourly log backups after it up to an hour ago, and optionally a differential
+// after log N, as separate files in DIR, with log positions that chain up.
+int write_chain(const std::string& dir, BackupHeader full, int logs, int differential_after) {
+    constexpr std::int64_t kHour = 3600;
+    constexpr std::uint64_t kLsnPerHour = 360000000;
+    const std::string stem = dir + "/" + full.database;
+    full.started = static_cast<std::int64_t>(std::time(nullptr)) - (logs + 1) * kHour;
+    full.finished = full.started + 60;
+    full.first_lsn = 1000000001000001ull;
+    full.checkpoint_lsn = full.first_lsn;
+    full.last_lsn = full.first_lsn + 1;
+    if (!write_set(stem + "_full.bak", {}, full))
         return 1;
+    BackupHeader log = full;
+    log.type = set_type::kLog;
+    log.database_backup_lsn = full.checkpoint_lsn;
+    for (BackupEntry& e : log.files)
+        e.size = 0;
+    log.last_lsn = full.first_lsn;
+    log.finished = full.finished;
+    for (int i = 1; i <= logs; ++i) {
+        log.first_lsn = log.last_lsn;
+        log.started = log.finished;
+        log.finished = full.finished + i * kHour;
+        log.last_lsn = full.last_lsn + static_cast<std::uint64_t>(i) * kLsnPerHour;
+        char name[32];
+        std::snprintf(name, sizeof name, "_log_%04d.trn", i);
+        if (!write_set(stem + name, {}, log))
+            return 1;
+        if (i == differential_after) {
+            BackupHeader diff = full;
+            diff.type = set_type::kDifferential;
+            diff.started = log.finished + 60;
+            diff.finished = diff.started + 60;
+            diff.first_lsn = log.last_lsn + kLsnPerHour / 60;
+            diff.checkpoint_lsn = diff.first_lsn;
+            diff.last_lsn = diff.first_lsn + 1;
+            diff.database_backup_lsn = full.checkpoint_lsn;
+            if (!write_set(stem + "_diff.bak", {}, diff))
+                return 1;
+        }
     }
     return 0;
+}
+
+} // namespace
+
+int make_backup_main(int argc, char** argv) {
+    if (argc < 1)
+        return usage();
+    const std::string out = argv[0];
+    BackupHeader h;
+    bool append = false;
+    int chain = -1;
+    int differential_after = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--append") {
+            append = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return usage();
+        if (a == "--db") {
+            h.database = argv[++i];
+        } else if (a == "--chain" || a == "--differential-after") {
+            const std::string_view v = argv[++i];
+            int n = 0;
+            const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+            if (ec != std::errc() || p != v.data() + v.size() || n < 0 || n > 100000)
+                return usage();
+            (a == "--chain" ? chain : differential_after) = n;
+        } else if (a == "--file") {
+            auto e = parse_file(argv[++i]);
+            if (!e) {
+                std::cerr << "standin: bad --file '" << argv[i] << "'\n";
+                return usage();
+            }
+            h.files.push_back(*e);
+        } else {
+            return usage();
+        }
+    }
+    bool primary_set = false;
+    for (BackupEntry& e : h.files)
+        if (e.type == 'D' && !primary_set) {
+            e.filegroup = "PRIMARY";
+            primary_set = true;
+        }
+    if (h.database.empty() || h.files.empty() || (chain >= 0 && append))
+        return usage();
+    if (chain >= 0)
+        return write_chain(out, h, chain, differential_after);
+
+    h.finished = static_cast<std::int64_t>(std::time(nullptr));
+    h.started = h.finished;
+
+    // --append adds a set after those already on the device; each set's content differs.
+    std::vector<BackupHeader> sets;
+    if (append && read_backup_device(out, sets) != BackupRead::Ok) {
+        std::cerr << "standin: " << out << " is no backup device to append to\n";
+        return 1;
+    }
+    return write_set(out, sets, h) ? 0 : 1;
 }
 
 } // namespace standin

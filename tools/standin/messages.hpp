@@ -144,4 +144,55 @@ inline std::string drop_in_use(std::string_view db) {
     return "Cannot drop the database " + q(db) + " because it is currently in use.";
 }
 
+inline std::string log_too_late(std::uint64_t begins, std::uint64_t includes) {
+    return "The log in this backup set begins at LSN " + std::to_string(begins) +
+           ", which is too late to apply to the database. An earlier log backup that includes "
+           "LSN " +
+           std::to_string(includes) + " can be restored.";
+}
+// 4326: SQL Server 2000's wording not found; this is the later versions' text (assumed).
+inline std::string log_too_early(std::uint64_t ends, std::uint64_t includes) {
+    return "The log in this backup set terminates at LSN " + std::to_string(ends) +
+           ", which is too early to apply to the database. A more recent log backup that includes "
+           "LSN " +
+           std::to_string(includes) + " can be restored.";
+}
+inline std::string nothing_to_roll_forward() {
+    return "The log or differential backup cannot be restored because no files are ready to "
+           "rollforward.";
+}
+// 4306: assumed wording.
+inline std::string preceding_recovered() {
+    return "The preceding restore operation did not specify WITH NORECOVERY or WITH STANDBY. "
+           "Restart the restore sequence, specifying WITH NORECOVERY or WITH STANDBY for all but "
+           "the final step.";
+}
+// 3136: assumed wording.
+inline std::string differential_base_mismatch() {
+    return "Cannot apply the differential backup on device because the database has not been "
+           "restored to the correct earlier state.";
+}
+inline std::string no_current_backup() {
+    return "BACKUP LOG cannot be performed because there is no current database backup.";
+}
+// 3035: assumed wording.
+inline std::string no_base_for_differential(std::string_view db) {
+    return "Cannot perform a differential backup for database " + q(db) +
+           ", because a current database backup does not exist. Perform a full database backup "
+           "by reissuing BACKUP DATABASE, omitting the WITH DIFFERENTIAL option.";
+}
+// 3135: assumed number and wording, for a set of the wrong kind.
+inline std::string wrong_set_kind(std::string_view disk, std::string_view made_by) {
+    return "The backup set in file " + q(disk) + " was created by " + std::string(made_by) +
+           " and cannot be used for this restore operation.";
+}
+// 4327: assumed number and wording, for a STOPAT beyond the end of the log restored.
+inline std::string left_loading() {
+    return "This log file contains records logged before the designated point-in-time. The "
+           "database is being left in load state so you can apply another log file.";
+}
+inline std::string bad_datetime() {
+    return "Syntax error converting datetime from character string.";
+}
+
 } // namespace standin::msg

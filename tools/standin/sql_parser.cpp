@@ -90,6 +90,15 @@ private:
             fail();
         return static_cast<int>(v);
     }
+    // STATS [= n]: progress every n percent, 10 by default.
+    int stats_step() {
+        int step = 10;
+        if (accept_punct('='))
+            step = small_number();
+        if (step < 1 || step > 100)
+            fail();
+        return step;
+    }
     int small_number() {
         const std::uint64_t v = number();
         if (v > 1000000)
@@ -105,6 +114,7 @@ private:
     Statement exec();
     Statement drop();
     void sysdatabases();
+    Statement restore_history();
 
     std::vector<Token> t_;
     std::size_t pos_ = 0;
@@ -150,6 +160,8 @@ void Parser::sysdatabases() {
 }
 
 Statement Parser::select() {
+    if (accept_punct('*'))
+        return restore_history();
     if (accept("GETDATE")) {
         expect_punct('(');
         expect_punct(')');
@@ -163,6 +175,24 @@ Statement Parser::select() {
         expect("NAME");
         expect_punct('=');
         s.name = string();
+    }
+    return s;
+}
+
+Statement Parser::restore_history() {
+    expect("FROM");
+    expect("MSDB");
+    expect_punct('.');
+    if (!accept_punct('.')) {
+        expect("DBO");
+        expect_punct('.');
+    }
+    expect("RESTOREHISTORY");
+    SelectRestoreHistory s;
+    if (accept("WHERE")) {
+        expect("DESTINATION_DATABASE_NAME");
+        expect_punct('=');
+        s.database = string();
     }
     return s;
 }
@@ -189,8 +219,10 @@ Statement Parser::restore() {
         }
         return f;
     }
-    expect("DATABASE");
     RestoreDatabase r;
+    r.log = accept("LOG");
+    if (!r.log)
+        expect("DATABASE");
     r.name = name();
     r.disk = disk("FROM");
     if (accept("WITH")) {
@@ -198,17 +230,16 @@ Statement Parser::restore() {
             if (accept("FILE")) {
                 r.file = backup_set();
             } else if (accept("STATS")) {
-                r.stats = 10;
-                if (accept_punct('='))
-                    r.stats = small_number();
-                if (r.stats < 1 || r.stats > 100)
-                    fail();
+                r.stats = stats_step();
             } else if (accept("REPLACE")) {
                 r.replace = true;
             } else if (accept("RECOVERY")) {
                 r.recovery = true;
             } else if (accept("NORECOVERY")) {
                 r.recovery = false;
+            } else if (accept("STOPAT")) {
+                expect_punct('=');
+                r.stop_at = string();
             } else if (accept("MOVE")) {
                 Move m;
                 m.logical = string();
@@ -284,18 +315,17 @@ Statement Parser::create() {
 }
 
 Statement Parser::backup() {
-    expect("DATABASE");
     BackupDatabase b;
+    if (accept("LOG"))
+        b.kind = BackupKind::Log;
+    else
+        expect("DATABASE");
     b.name = name();
     b.disk = disk("TO");
     if (accept("WITH")) {
         do {
             if (accept("STATS")) {
-                b.stats = 10;
-                if (accept_punct('='))
-                    b.stats = small_number();
-                if (b.stats < 1 || b.stats > 100)
-                    fail();
+                b.stats = stats_step();
             } else if (accept("NAME")) {
                 expect_punct('=');
                 b.set_name = string();
@@ -304,6 +334,8 @@ Statement Parser::backup() {
                 string();
             } else if (accept("INIT") || accept("FORMAT")) {
                 b.init = true;
+            } else if (b.kind == BackupKind::Database && accept("DIFFERENTIAL")) {
+                b.kind = BackupKind::Differential;
             } else if (!accept("NOINIT") && !accept("NOUNLOAD") && !accept("SKIP")) {
                 fail();
             }
@@ -322,6 +354,16 @@ Statement Parser::exec() {
             expect("DBO");
             expect_punct('.');
         }
+    }
+    if (accept("XP_DIRTREE")) {
+        DirTree d;
+        d.folder = string();
+        if (accept_punct(',')) {
+            d.depth = small_number();
+            if (accept_punct(','))
+                d.with_files = number() != 0;
+        }
+        return d;
     }
     const bool attach = keyword_is(cur(), "SP_ATTACH_DB");
     const bool detach = keyword_is(cur(), "SP_DETACH_DB");
@@ -394,6 +436,8 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const DropDatabase&) const { return "drop"; }
         std::string_view operator()(const SetOption&) const { return "set"; }
         std::string_view operator()(const HeaderOnly&) const { return "headeronly"; }
+        std::string_view operator()(const SelectRestoreHistory&) const { return "select"; }
+        std::string_view operator()(const DirTree&) const { return "dirtree"; }
         std::string_view operator()(const FileExist&) const { return "fileexist"; }
     };
     return std::visit(Names{}, s);

@@ -49,7 +49,11 @@ struct RestoreDatabase {
     bool replace = false;
     bool recovery = true;
     std::vector<Move> moves;
+    bool log = false;                   // RESTORE LOG: rolls a database being restored forward
+    std::optional<std::string> stop_at; // STOPAT = '<date and time>', as written
 };
+
+enum class BackupKind { Database, Differential, Log };
 
 struct BackupDatabase {
     std::string name;
@@ -57,6 +61,12 @@ struct BackupDatabase {
     std::string set_name;
     int stats = 0;
     bool init = false; // INIT or FORMAT: the device is written afresh instead of appended to
+    BackupKind kind = BackupKind::Database;
+};
+
+// SELECT * FROM msdb..restorehistory [WHERE destination_database_name = '...']
+struct SelectRestoreHistory {
+    std::optional<std::string> database;
 };
 
 struct AttachDb {
@@ -72,6 +82,13 @@ struct DropDatabase {
     std::string name;
 };
 
+// EXEC master..xp_dirtree '<folder>', depth, file: the server's listing of one of its folders.
+struct DirTree {
+    std::string folder;
+    int depth = 0; // 0: every level
+    bool with_files = false;
+};
+
 // SET options (sent by some clients after login) are accepted and ignored.
 struct SetOption {};
 
@@ -82,7 +99,7 @@ struct FileExist {
 
 using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
                                BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption,
-                               HeaderOnly, FileExist>;
+                               HeaderOnly, SelectRestoreHistory, DirTree, FileExist>;
 
 struct SyntaxError {
     int line = 1;

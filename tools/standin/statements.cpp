@@ -29,12 +29,13 @@ constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
     adapt<sql::RestoreDatabase, run_restore>, adapt<sql::BackupDatabase, run_backup>,
     adapt<sql::AttachDb, run_attach>,         adapt<sql::DetachDb, run_detach>,
     adapt<sql::DropDatabase, run_drop>,       adapt<sql::SetOption, run_set>,
-    adapt<sql::HeaderOnly, run_headeronly>,   adapt<sql::FileExist, run_fileexist>,
+    adapt<sql::HeaderOnly, run_headeronly>,   adapt<sql::SelectRestoreHistory, run_restore_history>,
+    adapt<sql::DirTree, run_dirtree>,         adapt<sql::FileExist, run_fileexist>,
 };
 
 bool is_procedure(const sql::Statement& s) {
     return std::holds_alternative<sql::AttachDb>(s) || std::holds_alternative<sql::DetachDb>(s) ||
-           std::holds_alternative<sql::FileExist>(s);
+           std::holds_alternative<sql::DirTree>(s) || std::holds_alternative<sql::FileExist>(s);
 }
 
 // Days since 1900-01-01 for a civil date (proleptic Gregorian).

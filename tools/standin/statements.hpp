@@ -31,6 +31,9 @@ void run_filelist(const sql::FileList& s, Context& c);
 void run_restore(const sql::RestoreDatabase& s, Context& c);
 void run_backup(const sql::BackupDatabase& s, Context& c);
 void run_headeronly(const sql::HeaderOnly& s, Context& c);
+void run_restore_log(const sql::RestoreDatabase& s, Context& c);
+void run_restore_history(const sql::SelectRestoreHistory& s, Context& c);
+void run_dirtree(const sql::DirTree& s, Context& c);
 void run_fileexist(const sql::FileExist& s, Context& c);
 
 // A datetime column value for a moment given in milliseconds since 1970, in local time.

@@ -150,6 +150,10 @@ void write_char(ByteWriter& w, std::string_view ascii) {
     w.raw(reinterpret_cast<const std::uint8_t*>(ascii.data()), ascii.size());
 }
 
+void write_null_fixed(ByteWriter& w) {
+    w.u8(0);
+}
+
 void write_datetime(ByteWriter& w, std::int32_t days, std::uint32_t ticks) {
     w.u8(8);
     w.u32le(static_cast<std::uint32_t>(days));

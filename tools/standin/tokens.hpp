@@ -57,5 +57,7 @@ void write_char(ByteWriter& w, std::string_view ascii);
 void write_datetime(ByteWriter& w, std::int32_t days, std::uint32_t ticks);
 void write_numeric20(ByteWriter& w, std::uint64_t v);
 void write_int(ByteWriter& w, std::uint8_t bytes, std::int32_t v);
+// NULL in a nullable DateTime, Numeric20 or Int column.
+void write_null_fixed(ByteWriter& w);
 
 } // namespace standin

@@ -7,14 +7,13 @@
 #include "cli/ScriptingQueryClient.h"
 #include "db/OdbcQueryClient.h"
 #include "platform/InterruptWatcher.h"
+#include "platform/StandardStreams.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
 #include "restore/StatementTexts.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
-
-#include <cstdio>
 
 namespace {
 
@@ -31,8 +30,8 @@ QString cancelledNotice(const QString& databaseName) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    QTextStream out(platform::standardOutput());
+    QTextStream err(platform::standardError());
 
     const auto parsed = cli::parseCommandLine(QCoreApplication::arguments());
     if (const auto* help = std::get_if<cli::HelpRequested>(&parsed)) {

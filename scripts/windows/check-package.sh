@@ -25,11 +25,12 @@ if [[ $status -ne 0 ]] || ! grep -q 'quarn-sql-restore-cli' "$work/help.txt"; th
     cat "$work/help.txt" >&2
     exit 1
 fi
-# Still running when stopped means it started; a missing DLL ends it at once.
+# Still running when stopped (124, or 137 when it had to be killed) means it started; a missing
+# DLL ends it at once.
 status=0
 xvfb-run -a -s '-screen 0 800x620x24' env QUARN_WINE_TIMEOUT=15 \
     "$here/wine-run.sh" "$folder/quarn-sql-restore.exe" >/dev/null 2>&1 || status=$?
-if [[ $status -ne 124 ]]; then
+if [[ $status -ne 124 && $status -ne 137 ]]; then
     echo "the unpacked window ended by itself with exit status $status" >&2
     exit 1
 fi

@@ -15,6 +15,13 @@ qt_options=(
     -no-feature-xml -no-feature-concurrent -no-feature-printsupport
     -qt-zlib -qt-libpng -no-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre
 )
+# Only what the programs and tests load; the other plugins (Direct2D, minimal, GIF, ICO) would
+# be a third of the build.
+qt_targets=(Core Gui Widgets Test QWindowsIntegrationPlugin QWindowsVistaStylePlugin
+    QOffscreenIntegrationPlugin)
+unbuilt_plugins=(platforms/qdirect2d:QWindowsDirect2DIntegrationPlugin
+    platforms/qminimal:QMinimalIntegrationPlugin imageformats/qgif:QGifPlugin
+    imageformats/qico:QICOPlugin)
 # Debian's source drops Qt's copy of the Wintab headers; Wine's serve once its Wine-only macros are
 # defined away.
 wintab_prelude='#define API WINAPI
@@ -22,7 +29,8 @@ wintab_prelude='#define API WINAPI
 #define WINELIB_NAME_AW(x)
 '
 
-key=$( (printf '%s\n' "$qt_version" "$gtest_version" "${qt_options[@]}" "$wintab_prelude"
+key=$( (printf '%s\n' "$qt_version" "$gtest_version" "${qt_options[@]}" "${qt_targets[@]}" \
+    "$wintab_prelude"
     cat "$toolchain") | sha256sum | cut -c1-12)
 if [[ $(id -u) -eq 0 ]]; then
     cache_root=${QUARN_WINDOWS_CACHE:-/var/cache/quarn-windows}
@@ -65,8 +73,16 @@ mkdir -p "$work/qt-build"
 (cd "$work/qt-build" && "$source_dir/configure" -prefix "$partial/qt" "${qt_options[@]}" -- \
     -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >&2
-cmake --build "$work/qt-build" -j2 >&2
+cmake --build "$work/qt-build" -j2 --target "${qt_targets[@]}" >&2
+# The install copies every plugin the configuration knows: the unbuilt ones get a stand-in file
+# there and are taken out of the install again, CMake description included.
+for plugin in "${unbuilt_plugins[@]}"; do
+    touch "$work/qt-build/plugins/${plugin%%:*}.dll"
+done
 cmake --install "$work/qt-build" >&2
+for plugin in "${unbuilt_plugins[@]}"; do
+    rm "$partial/qt/plugins/${plugin%%:*}.dll" "$partial/qt/lib/cmake/Qt6Gui/Qt6${plugin#*:}"*.cmake
+done
 
 mv "$partial" "$cache"
 echo "Qt and GoogleTest for Windows built in $((SECONDS - started)) s into $cache" >&2

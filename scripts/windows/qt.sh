@@ -22,11 +22,11 @@ qt_targets=(Core Gui Widgets Test QWindowsIntegrationPlugin QWindowsVistaStylePl
 unbuilt_plugins=(platforms/qdirect2d:QWindowsDirect2DIntegrationPlugin
     platforms/qminimal:QMinimalIntegrationPlugin imageformats/qgif:QGifPlugin
     imageformats/qico:QICOPlugin)
-# Debian's source drops Qt's copy of the Wintab headers; Wine's serve once its Wine-only macros are
-# defined away.
+# Debian's source drops Qt's copy of the Wintab headers; Wine's serve once its Wine-only macros
+# name the wide (Unicode) variants, as Qt is built.
 wintab_prelude='#define API WINAPI
-#define DECL_WINELIB_TYPE_AW(x)
-#define WINELIB_NAME_AW(x)
+#define WINELIB_NAME_AW(name) name##W
+#define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;
 '
 
 key=$( (printf '%s\n' "$qt_version" "$gtest_version" "${qt_options[@]}" "${qt_targets[@]}" \

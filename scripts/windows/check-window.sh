@@ -27,14 +27,20 @@ for locale_name in zh_CN.UTF-8 en_US.UTF-8; do
 done
 echo "Window under Wine: restored from its defaults file with code pages 936 and 1252"
 
-# The real windows platform on a virtual screen; the window stays up until it is stopped.
+# The real windows platform on a virtual screen; the window stays up until it is stopped. The
+# picture is for the README, so a missed one is only reported. The prefix's Wine processes go
+# first: they keep the display they started with.
+timeout 30 wineserver -k || true
 xvfb-run -a -s '-screen 0 800x620x24' bash -c '
-    QUARN_WINE_TIMEOUT=20 "$1/wine-run.sh" "$2" &
-    sleep 12
-    xwd -root -silent | xwdtopnm 2>/dev/null | pnmcrop 2>/dev/null | pnmtopng >"$3"
+    QUARN_WINE_TIMEOUT=30 "$1/wine-run.sh" "$2" &
+    for _ in 1 2 3; do
+        sleep 8
+        xwd -root -silent | xwdtopnm 2>/dev/null | pnmcrop 2>/dev/null | pnmtopng >"$3"
+        [[ $(stat -c %s "$3") -gt 5000 ]] && break
+    done
     wait' _ "$here" "$windows_build/src/quarn-sql-restore.exe" "$work/window.png" || true
-[[ -s $work/window.png ]] || {
-    echo "no screenshot of the window under Wine" >&2
-    exit 1
-}
-cp "$work/window.png" "$windows_build/window-wine.png"
+if [[ -s $work/window.png ]]; then
+    cp "$work/window.png" "$windows_build/window-wine.png"
+else
+    echo "warning: no screenshot of the window under Wine" >&2
+fi

@@ -1,8 +1,7 @@
 #include "cli/ConsoleView.h"
 
+#include "platform/StandardStreams.h"
 #include "platform/Terminal.h"
-
-#include <cstdio>
 
 namespace cli {
 
@@ -13,7 +12,8 @@ const char* const EraseToLineEnd = "\x1b[K";
 } // namespace
 
 ConsoleView::ConsoleView()
-    : inPlace_(platform::standardOutputIsTerminal()), out_(stdout), err_(stderr) {}
+    : inPlace_(platform::standardOutputIsTerminal()), out_(platform::standardOutput()),
+      err_(platform::standardError()) {}
 
 ConsoleView::~ConsoleView() {
     endOpenLine();

@@ -9,6 +9,7 @@
 #include "db/OdbcQueryClient.h"
 #include "platform/InterruptWatcher.h"
 #include "platform/PlatformDefaults.h"
+#include "platform/StandardStreams.h"
 #include "restore/BackupHeaders.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
@@ -17,7 +18,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <cstdio>
 #include <optional>
 #include <variant>
 
@@ -111,8 +111,8 @@ QString mayRemainNotice(const QString& databaseName) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    QTextStream out(platform::standardOutput());
+    QTextStream err(platform::standardError());
 
     const auto parsed = cli::parseCommandLine(QCoreApplication::arguments());
     if (const auto* help = std::get_if<cli::HelpRequested>(&parsed)) {

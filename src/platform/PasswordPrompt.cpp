@@ -1,5 +1,9 @@
 #include "platform/PasswordPrompt.h"
 
+#include "platform/StandardStreams.h"
+
+#include <QTextStream>
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -56,22 +60,44 @@ private:
 #endif
 };
 
+// A Windows console hands over UTF-16 whatever its code page; elsewhere the line is bytes.
+std::optional<QString> readLine() {
+#ifdef Q_OS_WIN
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(input, &mode)) {
+        QString line;
+        wchar_t character = 0;
+        DWORD read = 0;
+        while (ReadConsoleW(input, &character, 1, &read, nullptr) && read == 1) {
+            if (character == L'\n') {
+                return line;
+            }
+            line += QChar(character);
+        }
+        return line.isEmpty() ? std::nullopt : std::optional(line);
+    }
+#endif
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        return std::nullopt;
+    }
+    return QString::fromLocal8Bit(line);
+}
+
 } // namespace
 
 std::optional<QString> promptPassword(const QString& prompt) {
-    std::fputs(prompt.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
-    std::string line;
+    QTextStream(standardError()) << prompt << Qt::flush;
+    std::optional<QString> line;
     {
         EchoOff echoOff;
-        if (!std::getline(std::cin, line)) {
-            return std::nullopt;
-        }
+        line = readLine();
     }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
+    if (line && line->endsWith(u'\r')) {
+        line->chop(1);
     }
-    return QString::fromLocal8Bit(line);
+    return line;
 }
 
 } // namespace platform

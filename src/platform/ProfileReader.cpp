@@ -1,9 +1,10 @@
 #include "platform/ProfileReader.h"
 
+#include "platform/CodePage936.h"
+
 #include <QByteArrayView>
 #include <QFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 
@@ -11,8 +12,8 @@ namespace platform {
 
 namespace {
 
-constexpr auto GbkName = "GBK";
 constexpr QByteArrayView Utf8Bom = "\xEF\xBB\xBF";
+constexpr QByteArrayView Utf16LeBom = "\xFF\xFE";
 
 // Bytes of the character at `i`. A GBK trail byte can look like an ASCII letter or "]", so the
 // bytes must be walked character by character from the start of the text.
@@ -67,17 +68,38 @@ QByteArrayView withoutQuotes(QByteArrayView value) {
     return value;
 }
 
-// The first MaxValueBytes bytes, without a character the limit splits.
-QByteArrayView cutValue(QByteArrayView value, bool utf8) {
+// The first MaxValueBytes bytes of code page 936 text, without a character the limit splits.
+QByteArrayView cutValue(QByteArrayView value) {
     qsizetype end = 0;
     while (end < value.size()) {
-        const qsizetype length = characterLength(value, end, utf8);
+        const qsizetype length = characterLength(value, end, false);
         if (end + length > ProfileReader::MaxValueBytes) {
             break;
         }
         end += length;
     }
     return value.first(end);
+}
+
+// Windows hands over a Unicode file's value as code page 936 bytes, so the limit counts those.
+// The characters themselves are kept, also those code page 936 lacks.
+QString cutUnicodeValue(const QString& text) {
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        bytes += std::max<qsizetype>(1, toCodePage936(QStringView(text).sliced(i, length)).size());
+        if (bytes > ProfileReader::MaxValueBytes) {
+            return text.first(i);
+        }
+        i += length;
+    }
+    return text;
+}
+
+// fromUtf8 would drop a leading U+FEFF of the value as if it were a byte-order mark.
+QString utf8Text(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(bytes);
 }
 
 } // namespace
@@ -96,10 +118,22 @@ ProfileReader ProfileReader::fromFile(const QString& path) {
 
 ProfileReader ProfileReader::fromBytes(const QByteArray& content) {
     ProfileReader reader;
-    reader.utf8_ = content.startsWith(Utf8Bom);
-    const QByteArray body = reader.utf8_ ? content.sliced(Utf8Bom.size()) : content;
+    QByteArray body = content;
+    if (content.startsWith(Utf16LeBom)) {
+        // Notepad's "Unicode": read as the same text in UTF-8.
+        const QByteArrayView units = QByteArrayView(content).sliced(Utf16LeBom.size());
+        body = QString::fromUtf16(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2)
+                   .toUtf8();
+        reader.utf8_ = true;
+    } else if (content.startsWith(Utf8Bom)) {
+        body = content.sliced(Utf8Bom.size());
+        reader.utf8_ = true;
+    }
+    // Lines end at LF; where none follows any more, Windows ends them at CR.
+    QList<QByteArray> lines = body.split('\n');
+    lines.append(lines.takeLast().split('\r'));
     Section* current = nullptr;
-    for (const QByteArray& rawLine : body.split('\n')) {
+    for (const QByteArray& rawLine : lines) {
         const QByteArrayView line = QByteArrayView(rawLine).trimmed();
         if (line.isEmpty() || line.front() == ';') {
             continue;
@@ -125,11 +159,7 @@ ProfileReader ProfileReader::fromBytes(const QByteArray& content) {
 }
 
 QByteArray ProfileReader::encoded(QStringView name) const {
-    if (utf8_) {
-        return foldedName(name.toUtf8(), true);
-    }
-    QStringEncoder encoder(GbkName);
-    return foldedName(QByteArray(encoder(name)), false);
+    return utf8_ ? foldedName(name.toUtf8(), true) : foldedName(toCodePage936(name), false);
 }
 
 // Only the first section of a name is searched, even when a later one holds the key.
@@ -147,28 +177,31 @@ const ProfileReader::Entry* ProfileReader::findEntry(QStringView section, QStrin
     return entryIt == found->entries.end() ? nullptr : &*entryIt;
 }
 
+QString ProfileReader::decoded(const Entry& entry) const {
+    if (!utf8_) {
+        return fromCodePage936(cutValue(entry.value));
+    }
+    return cutUnicodeValue(utf8Text(entry.value));
+}
+
 bool ProfileReader::hasSection(QStringView section) const {
     return findSection(section) != nullptr;
 }
 
 bool ProfileReader::isCut(QStringView section, QStringView key) const {
     const Entry* entry = findEntry(section, key);
-    return entry != nullptr && entry->value.size() > MaxValueBytes;
+    if (entry == nullptr) {
+        return false;
+    }
+    if (!utf8_) {
+        return entry->value.size() > MaxValueBytes;
+    }
+    return decoded(*entry).size() < utf8Text(entry->value).size();
 }
 
 QString ProfileReader::value(QStringView section, QStringView key, const QString& fallback) const {
     const Entry* entry = findEntry(section, key);
-    if (entry == nullptr) {
-        return fallback;
-    }
-    const QByteArrayView cut = cutValue(entry->value, utf8_);
-    if (utf8_) {
-        // fromUtf8 would drop a leading U+FEFF of the value as if it were a byte-order mark.
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-        return decoder(cut);
-    }
-    QStringDecoder decoder(GbkName);
-    return decoder(cut);
+    return entry == nullptr ? fallback : decoded(*entry);
 }
 
 } // namespace platform

@@ -9,7 +9,8 @@
 namespace platform {
 
 // A Windows profile (INI) file read once, looked up the way GetPrivateProfileStringA does it: the
-// file is code page 936 (GBK) bytes, or UTF-8 when it begins with a byte-order mark.
+// file is code page 936 (GBK) bytes, or UTF-8 or UTF-16 LE when it begins with their byte-order
+// mark.
 class ProfileReader {
 public:
     // The reader's buffer holds 2048 bytes with the terminating zero.
@@ -40,6 +41,7 @@ private:
     QByteArray encoded(QStringView name) const;
     const Section* findSection(QStringView section) const;
     const Entry* findEntry(QStringView section, QStringView key) const;
+    QString decoded(const Entry& entry) const;
 
     bool utf8_ = false;
     std::vector<Section> sections_;

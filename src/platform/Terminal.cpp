@@ -3,8 +3,7 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_WIN
-#include <cstdio>
-#include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -13,7 +12,9 @@ namespace platform {
 
 bool standardOutputIsTerminal() {
 #ifdef Q_OS_WIN
-    return _isatty(_fileno(stdout)) != 0;
+    // _isatty would count the NUL device too.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 #else
     return isatty(STDOUT_FILENO) != 0;
 #endif

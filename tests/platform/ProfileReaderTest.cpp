@@ -5,6 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_WIN
+#include "platform/CodePage936.h"
+
+#include <QDir>
+
+#include <string_view>
+
+#include <windows.h>
+#endif
+
 using platform::ProfileReader;
 
 namespace {
@@ -24,6 +34,10 @@ const QByteArray Utf8Bom = "\xEF\xBB\xBF";
 
 const QString Fallback = QStringLiteral("<fallback>");
 
+QByteArray utf16LeWithBom(const QString& text) {
+    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
 struct Lookup {
     const char* name;
     QByteArray file;
@@ -32,11 +46,47 @@ struct Lookup {
     QString expected;
 };
 
+#ifdef Q_OS_WIN
+// What Windows' own reader makes of the file, in code page 936. Each file gets a name of its own,
+// as Windows keeps recently read files cached.
+QString windowsReads(const QByteArray& content, const QString& section, const QString& key) {
+    static QTemporaryDir dir;
+    static int files = 0;
+    const QString path = QDir::toNativeSeparators(dir.filePath(QString::number(++files) + ".ini"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+        return QStringLiteral("<cannot write %1>").arg(path);
+    }
+    file.close();
+    char value[ProfileReader::MaxValueBytes + 1];
+    // A cut value counts as 2047 bytes even when a split character left it shorter.
+    GetPrivateProfileStringA(platform::toCodePage936(section).constData(),
+                             platform::toCodePage936(key).constData(),
+                             platform::toCodePage936(Fallback).constData(), value, sizeof value,
+                             path.toLocal8Bit().constData());
+    return platform::fromCodePage936(QByteArray(value));
+}
+
+// Windows documents nothing of a line without "=": Wine's reader lets it hide a later key of its
+// name, ours does not, so a stray line cannot take a value away. And Windows gives "?" for what
+// code page 936 lacks, where ours keeps the character.
+bool windowsDiffers(const Lookup& lookup) {
+    return std::string_view(lookup.name) == "line without equals does not shadow" ||
+           std::string_view(lookup.name) == "value beginning with U+FEFF keeps it";
+}
+#endif
+
 void expectLookups(const std::vector<Lookup>& cases) {
     for (const Lookup& c : cases) {
         const QString actual = ProfileReader::fromBytes(c.file).value(c.section, c.key, Fallback);
         EXPECT_EQ(actual.toStdString(), c.expected.toStdString())
             << c.name << ": file bytes " << c.file.toHex(' ').toStdString();
+#ifdef Q_OS_WIN
+        if (!windowsDiffers(c)) {
+            EXPECT_EQ(actual.toStdString(), windowsReads(c.file, c.section, c.key).toStdString())
+                << c.name << ": differs from GetPrivateProfileStringA";
+        }
+#endif
     }
 }
 
@@ -59,6 +109,7 @@ TEST(ProfileReader, FindsSectionsAndKeysLikeTheWindowsReader) {
         {"text after the bracket", "[S] note\nK=v\n", "S", "K", "v"},
         {"equals sign in the value", "[S]\nK=a=b\n", "S", "K", "a=b"},
         {"CR LF line ends", "[S]\r\nK=v\r\nL=w\r\n", "S", "L", "w"},
+        {"CR line ends", "[S]\rK=v\rL=w\r", "S", "L", "w"},
         {"empty value", "[S]\nK=\nL=v\n", "S", "K", ""},
         {"blank value", "[S]\nK=   \t\n", "S", "K", ""},
         {"first key wins", "[S]\nK=first\nk=second\n", "S", "K", "first"},
@@ -106,15 +157,19 @@ TEST(ProfileReader, CutsLongValuesAtByteLimitWithoutSplittingCharacters) {
         {"quotes removed before the cut", gbk + "\"" + QByteArray(3000, 'x') + "\"",
          QString(2047, u'x')},
         {"limit not reached", gbk + ZhongGbk.repeated(1023), ZhongText.repeated(1023)},
-        // 682 three-byte characters fill 2046 bytes; the 683rd would end past the limit.
-        {"UTF-8 partial character dropped", utf8 + ZhongText.toUtf8().repeated(1000),
-         ZhongText.repeated(682)},
+        // The limit counts the code page 936 bytes handed over, not the file's UTF-8 bytes.
+        {"UTF-8 value cut as code page 936", utf8 + ZhongText.toUtf8().repeated(1500),
+         ZhongText.repeated(1023)},
     };
     for (const auto& c : cases) {
         const QString actual = ProfileReader::fromBytes(c.file + "\n").value(u"S", u"K", Fallback);
         EXPECT_TRUE(actual == c.expected)
             << c.name << ": got " << actual.size() << " characters ending in \""
             << actual.right(3).toStdString() << "\", expected " << c.expected.size();
+#ifdef Q_OS_WIN
+        EXPECT_TRUE(actual == windowsReads(c.file + "\n", "S", "K"))
+            << c.name << ": differs from GetPrivateProfileStringA";
+#endif
     }
 }
 
@@ -125,6 +180,9 @@ TEST(ProfileReader, ReadsUtf8WhenTheFileBeginsWithAByteOrderMark) {
          KeyText, ValueText},
         {"ascii names in another case", Utf8Bom + "[Defaults]\nKey='v'\n", "DEFAULTS", "KEY", "v"},
         {"GBK bytes are not read as GBK", header + KeyGbk + "=v\n", SectionText, KeyText, Fallback},
+        {"UTF-16 LE as Notepad writes it",
+         utf16LeWithBom(u'[' + SectionText + "]\r\n" + KeyText + '=' + ValueText + "\r\n"),
+         SectionText, KeyText, ValueText},
         {"value beginning with U+FEFF keeps it", header + "K=" + Utf8Bom + "v\n", SectionText, "K",
          QChar(0xFEFF) + QString("v")},
     });

@@ -1,11 +1,11 @@
 #include "restore/RequestValidation.h"
 
+#include "platform/CodePage936.h"
 #include "platform/PlatformDefaults.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -284,7 +284,7 @@ TEST_F(RequestValidationTest, DataFilesPassWhenTheirLogFileExists) {
 TEST_F(RequestValidationTest, WritesBackTheTrimmedNameAndDirectoryWhateverFailsLater) {
     const QChar s = DirectorySeparator;
     // 誠 is D5 5C in code page 936: its second byte must not pass for a backslash.
-    const QString gbkLevel = QStringDecoder("GBK").decode(QByteArray("\xD5\x5C"));
+    const QString gbkLevel = platform::fromCodePage936("\xD5\x5C");
     struct Case {
         QString name;
         QString directory;

@@ -1,0 +1,17 @@
+# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (POSIX threads). Libraries and CMake
+# packages come only from the MinGW root and from the folders in QUARN_WINDOWS_PREFIXES (our Qt and
+# GoogleTest builds), never from the host.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+if(DEFINED ENV{QUARN_WINDOWS_PREFIXES})
+    list(APPEND CMAKE_FIND_ROOT_PATH $ENV{QUARN_WINDOWS_PREFIXES})
+endif()
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

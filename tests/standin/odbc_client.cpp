@@ -80,6 +80,14 @@ bool OdbcConnection::connect(const std::string& cs, std::vector<Diag>& diags) {
     return true;
 }
 
+std::string OdbcConnection::dbms_version() {
+    SQLCHAR v[64] = {};
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_DBMS_VER, v, sizeof v, &len)))
+        return {};
+    return reinterpret_cast<const char*>(v);
+}
+
 Outcome OdbcConnection::exec(const std::string& sql,
                              const std::function<void(const Diag&)>& on_message) {
     Outcome o;

@@ -42,6 +42,9 @@ public:
     // False on failure; `diags` then holds the driver's messages.
     bool connect(const std::string& cs, std::vector<Diag>& diags);
 
+    // SQL_DBMS_VER: the server's version as the driver read it from the login, "10.00.5500".
+    std::string dbms_version();
+
     // `on_message` sees each message as it arrives, before the rest is read.
     Outcome exec(const std::string& sql, const std::function<void(const Diag&)>& on_message = {});
     // Asks the driver to cancel the running statement (from another thread).

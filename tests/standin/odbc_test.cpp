@@ -12,17 +12,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST_F(OdbcTest, LogsInWithDefaultAndTds71) {
-    start();
-    for (const char* extra : {"", "TDS_Version=7.1;", "TDS_Version=7.4;"}) {
-        auto c = connect(extra);
-        ASSERT_TRUE(c) << extra;
-        const Outcome o = c->exec("SELECT GETDATE()\r\n");
-        ASSERT_EQ(o.rows.size(), 1u) << extra << o.dump();
-        // The driver prints the datetime as "YYYY-MM-DD hh:mm:ss.fff".
-        const std::string& v = o.rows[0][0].value_or("");
-        EXPECT_EQ(v.size(), 23u) << v;
-        EXPECT_EQ(v.substr(0, 2), "20") << v;
+// Each server version with each TDS request: rows, and an error after them, must parse in the
+// layout the login agreed on (7.2 and later widen row counts and line numbers).
+TEST_F(OdbcTest, LogsInToEachServerVersionWithEachTdsRequest) {
+    const std::vector<std::pair<std::string, std::string>> versions = {
+        {"2000", "08.00.2039"}, {"2008", "10.00.5500"}, {"2012", "11.00.7001"}};
+    for (const auto& [version, dbms] : versions) {
+        start({"--version", version});
+        for (const char* extra : {"", "TDS_Version=7.1;", "TDS_Version=7.4;"}) {
+            auto c = connect(extra);
+            ASSERT_TRUE(c) << version << " " << extra;
+            EXPECT_EQ(c->dbms_version().substr(0, 10), dbms) << version << " " << extra;
+            const Outcome o = c->exec("SELECT GETDATE()\r\n");
+            ASSERT_EQ(o.rows.size(), 1u) << version << " " << extra << o.dump();
+            // The driver prints the datetime as "YYYY-MM-DD hh:mm:ss.fff".
+            const std::string& v = o.rows[0][0].value_or("");
+            EXPECT_EQ(v.size(), 23u) << v;
+            EXPECT_EQ(v.substr(0, 2), "20") << v;
+            EXPECT_EQ(c->exec("BOGUS\r\n").numbers(), (std::vector<long>{170}))
+                << version << " " << extra;
+        }
+        EXPECT_EQ(server_->stop(), 0) << server_->stderr_text();
     }
 }
 

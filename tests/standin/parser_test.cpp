@@ -1,6 +1,7 @@
 // The statement parser and the stand-in's own text formats.
 #include "faults.hpp"
 #include "file_formats.hpp"
+#include "login.hpp"
 #include "make_backup.hpp"
 #include "sql_parser.hpp"
 
@@ -184,6 +185,23 @@ TEST(Faults, RulesParseOrExplain) {
     EXPECT_EQ(e->kind, "attach");
     EXPECT_EQ(e->number, 5105);
     EXPECT_EQ(e->text, "Device: busy: try later");
+}
+
+TEST(Login, TdsIsTheHighestBothSidesSpeak) {
+    struct Case {
+        std::uint32_t asked;
+        const char* version;
+        std::uint32_t agreed;
+    };
+    const std::vector<Case> cases = {
+        {0x74000004, "2000", 0x71000001},   {0x07000000, "2000", 0x71000001},
+        {0x74000004, "2005", 0x72090002},   {0x74000004, "2008", 0x730A0003},
+        {0x74000004, "2008R2", 0x730B0003}, {0x74000004, "2012", 0x74000004},
+        {0x71000001, "2012", 0x71000001},   {0x730A0003, "2008R2", 0x730A0003},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(agreed_tds(c.asked, *version_named(c.version)), c.agreed)
+            << std::hex << c.asked << " on " << c.version;
 }
 
 TEST(Formats, SizesAndFieldsRoundTrip) {

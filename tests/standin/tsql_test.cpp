@@ -59,11 +59,18 @@ protected:
     std::unique_ptr<Standin> server_;
 };
 
-TEST_F(TsqlTest, LoginSucceedsWithEitherTdsVersion) {
-    for (const char* version : {"", "7.1"}) {
-        const RunResult r = tsql("SELECT GETDATE()", "secret", version);
-        EXPECT_EQ(r.status, 0) << "TDSVER=" << version << "\n" << r.output;
-        EXPECT_NE(r.output.find("(1 row affected)"), std::string::npos) << r.output;
+TEST_F(TsqlTest, LoginSucceedsWithEitherTdsVersionOnEachServerVersion) {
+    for (const char* server : {"2000", "2008", "2012"}) {
+        EXPECT_EQ(server_->stop(), 0) << server_->stderr_text();
+        server_ = std::make_unique<Standin>(
+            dir_.path() + "/root" + server,
+            std::vector<std::string>{"--login", "sa:secret", "--version", server});
+        for (const char* version : {"", "7.1"}) {
+            const RunResult r = tsql("SELECT GETDATE()\ngo\nBOGUS", "secret", version);
+            EXPECT_EQ(r.status, 0) << server << " TDSVER=" << version << "\n" << r.output;
+            EXPECT_NE(r.output.find("(1 row affected)"), std::string::npos) << r.output;
+            EXPECT_NE(r.output.find("Msg 170"), std::string::npos) << r.output;
+        }
     }
 }
 

@@ -63,37 +63,37 @@ void run_headeronly(const sql::HeaderOnly& s, Context& c) {
     ByteWriter& w = c.r.out();
     // SQL Server 2000's columns in its order, without the two uniqueidentifier ones
     // (BindingID, RecoveryForkID).
-    write_columns(w, {{"BackupName", ColumnType::NVarChar, 128, true},
-                      {"BackupDescription", ColumnType::NVarChar, 255, true},
-                      {"BackupType", ColumnType::Int, 2, false},
-                      {"ExpirationDate", ColumnType::DateTime, 0, true},
-                      {"Compressed", ColumnType::Int, 1, false},
-                      {"Position", ColumnType::Int, 2, false},
-                      {"DeviceType", ColumnType::Int, 1, false},
-                      {"UserName", ColumnType::NVarChar, 128, false},
-                      {"ServerName", ColumnType::NVarChar, 128, false},
-                      {"DatabaseName", ColumnType::NVarChar, 128, false},
-                      {"DatabaseVersion", ColumnType::Int, 4, false},
-                      {"DatabaseCreationDate", ColumnType::DateTime, 0, false},
-                      {"BackupSize", ColumnType::Numeric20, 0, false},
-                      {"FirstLSN", ColumnType::Numeric20, 0, false},
-                      {"LastLSN", ColumnType::Numeric20, 0, false},
-                      {"CheckpointLSN", ColumnType::Numeric20, 0, false},
-                      {"DatabaseBackupLSN", ColumnType::Numeric20, 0, false},
-                      {"BackupStartDate", ColumnType::DateTime, 0, false},
-                      {"BackupFinishDate", ColumnType::DateTime, 0, false},
-                      {"SortOrder", ColumnType::Int, 2, false},
-                      {"CodePage", ColumnType::Int, 2, false},
-                      {"UnicodeLocaleId", ColumnType::Int, 4, false},
-                      {"UnicodeComparisonStyle", ColumnType::Int, 4, false},
-                      {"CompatibilityLevel", ColumnType::Int, 1, false},
-                      {"SoftwareVendorId", ColumnType::Int, 4, false},
-                      {"SoftwareVersionMajor", ColumnType::Int, 4, false},
-                      {"SoftwareVersionMinor", ColumnType::Int, 4, false},
-                      {"SoftwareVersionBuild", ColumnType::Int, 4, false},
-                      {"MachineName", ColumnType::NVarChar, 128, false},
-                      {"Flags", ColumnType::Int, 4, false},
-                      {"Collation", ColumnType::NVarChar, 128, false}});
+    c.r.columns({{"BackupName", ColumnType::NVarChar, 128, true},
+                 {"BackupDescription", ColumnType::NVarChar, 255, true},
+                 {"BackupType", ColumnType::Int, 2, false},
+                 {"ExpirationDate", ColumnType::DateTime, 0, true},
+                 {"Compressed", ColumnType::Int, 1, false},
+                 {"Position", ColumnType::Int, 2, false},
+                 {"DeviceType", ColumnType::Int, 1, false},
+                 {"UserName", ColumnType::NVarChar, 128, false},
+                 {"ServerName", ColumnType::NVarChar, 128, false},
+                 {"DatabaseName", ColumnType::NVarChar, 128, false},
+                 {"DatabaseVersion", ColumnType::Int, 4, false},
+                 {"DatabaseCreationDate", ColumnType::DateTime, 0, false},
+                 {"BackupSize", ColumnType::Numeric20, 0, false},
+                 {"FirstLSN", ColumnType::Numeric20, 0, false},
+                 {"LastLSN", ColumnType::Numeric20, 0, false},
+                 {"CheckpointLSN", ColumnType::Numeric20, 0, false},
+                 {"DatabaseBackupLSN", ColumnType::Numeric20, 0, false},
+                 {"BackupStartDate", ColumnType::DateTime, 0, false},
+                 {"BackupFinishDate", ColumnType::DateTime, 0, false},
+                 {"SortOrder", ColumnType::Int, 2, false},
+                 {"CodePage", ColumnType::Int, 2, false},
+                 {"UnicodeLocaleId", ColumnType::Int, 4, false},
+                 {"UnicodeComparisonStyle", ColumnType::Int, 4, false},
+                 {"CompatibilityLevel", ColumnType::Int, 1, false},
+                 {"SoftwareVendorId", ColumnType::Int, 4, false},
+                 {"SoftwareVersionMajor", ColumnType::Int, 4, false},
+                 {"SoftwareVersionMinor", ColumnType::Int, 4, false},
+                 {"SoftwareVersionBuild", ColumnType::Int, 4, false},
+                 {"MachineName", ColumnType::NVarChar, 128, false},
+                 {"Flags", ColumnType::Int, 4, false},
+                 {"Collation", ColumnType::NVarChar, 128, false}});
     for (std::size_t i = 0; i < sets.size(); ++i) {
         const BackupHeader& h = sets[i];
         write_row_start(w);
@@ -109,11 +109,11 @@ void run_headeronly(const sql::HeaderOnly& s, Context& c) {
         write_nvarchar(w, h.database);
         write_int(w, 4, 539); // the database version of SQL Server 2000
         write_local_datetime(w, h.started * 1000);
-        write_numeric20(w, h.end_offset - h.set_offset);
-        write_numeric20(w, h.first_lsn);
-        write_numeric20(w, h.last_lsn);
-        write_numeric20(w, h.checkpoint_lsn);
-        write_numeric20(w, h.database_backup_lsn);
+        write_numeric(w, h.end_offset - h.set_offset);
+        write_numeric(w, h.first_lsn);
+        write_numeric(w, h.last_lsn);
+        write_numeric(w, h.checkpoint_lsn);
+        write_numeric(w, h.database_backup_lsn);
         write_local_datetime(w, h.started * 1000);
         write_local_datetime(w, h.finished * 1000);
         write_int(w, 2, 52);   // Chinese_PRC_CI_AS's sort order
@@ -139,12 +139,12 @@ void run_filelist(const sql::FileList& s, Context& c) {
         return terminate_read("RESTORE FILELIST", c.r);
     const BackupHeader& h = *set;
     ByteWriter& w = c.r.out();
-    write_columns(w, {{"LogicalName", ColumnType::NVarChar, 128, false},
-                      {"PhysicalName", ColumnType::NVarChar, 260, false},
-                      {"Type", ColumnType::Char, 1, false},
-                      {"FileGroupName", ColumnType::NVarChar, 128, true},
-                      {"Size", ColumnType::Numeric20, 0, false},
-                      {"MaxSize", ColumnType::Numeric20, 0, false}});
+    c.r.columns({{"LogicalName", ColumnType::NVarChar, 128, false},
+                 {"PhysicalName", ColumnType::NVarChar, 260, false},
+                 {"Type", ColumnType::Char, 1, false},
+                 {"FileGroupName", ColumnType::NVarChar, 128, true},
+                 {"Size", ColumnType::Numeric20, 0, false},
+                 {"MaxSize", ColumnType::Numeric20, 0, false}});
     for (const BackupEntry& e : h.files) {
         write_row_start(w);
         write_nvarchar(w, e.logical);
@@ -152,8 +152,8 @@ void run_filelist(const sql::FileList& s, Context& c) {
         write_char(w, std::string(1, e.type));
         write_nvarchar(w, e.filegroup.empty() ? std::nullopt
                                               : std::optional<std::string>(e.filegroup));
-        write_numeric20(w, e.size);
-        write_numeric20(w, kUnlimitedMaxSize);
+        write_numeric(w, e.size);
+        write_numeric(w, kUnlimitedMaxSize);
     }
     c.r.done(done::kCount, static_cast<std::uint32_t>(h.files.size()));
 }

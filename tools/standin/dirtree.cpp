@@ -32,7 +32,7 @@ void run_dirtree(const sql::DirTree& s, Context& c) {
                                    {"depth", ColumnType::Int, 4, false}};
     if (s.with_files)
         columns.push_back({"file", ColumnType::Int, 4, false});
-    write_columns(w, columns);
+    c.r.columns(columns);
     std::uint32_t rows = 0;
     for (const Entry& e : entries) {
         if (!s.with_files && e.file)
@@ -44,7 +44,7 @@ void run_dirtree(const sql::DirTree& s, Context& c) {
             write_int(w, 4, e.file ? 1 : 0);
         ++rows;
     }
-    write_done(w, token::kDoneInProc, done::kMore | done::kCount, rows);
+    c.r.done_in_proc(done::kMore | done::kCount, rows);
     c.r.return_status(0);
     c.r.done_proc(done::kFinal);
 }

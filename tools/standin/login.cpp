@@ -1,5 +1,6 @@
 #include "login.hpp"
 
+#include "tokens.hpp"
 #include "utf.hpp"
 
 #include <algorithm>
@@ -20,11 +21,25 @@ bool prelogin_is_valid(const Bytes& p) {
     return i < p.size() && i > 0;
 }
 
-Bytes prelogin_reply() {
+Bytes prelogin_reply(const ServerVersion& v) {
     // VERSION, ENCRYPTION, INSTOPT, THREADID (empty), terminator, then data.
-    return Bytes{0x00, 0x00, 0x15, 0x00, 0x06, 0x01, 0x00, 0x1B, 0x00, 0x01,
-                 0x02, 0x00, 0x1C, 0x00, 0x01, 0x03, 0x00, 0x1D, 0x00, 0x00,
-                 0xFF, 0x08, 0x00, 0x07, 0xF7, 0x00, 0x00, 0x02, 0x00};
+    Bytes reply{0x00, 0x00, 0x15, 0x00, 0x06, 0x01, 0x00, 0x1B, 0x00, 0x01,
+                0x02, 0x00, 0x1C, 0x00, 0x01, 0x03, 0x00, 0x1D, 0x00, 0x00,
+                0xFF, 0x08, 0x00, 0x07, 0xF7, 0x00, 0x00, 0x02, 0x00};
+    reply[21] = v.major;
+    reply[22] = v.minor;
+    reply[23] = static_cast<std::uint8_t>(v.build >> 8);
+    reply[24] = static_cast<std::uint8_t>(v.build & 0xFF);
+    return reply;
+}
+
+std::uint32_t agreed_tds(std::uint32_t asked, const ServerVersion& v) {
+    // Older requests (7.0, 7.1 RTM) get 7.1 SP1, as SQL Server 2000 SP4 answers them.
+    constexpr std::uint32_t kKnown[] = {0x74000004, 0x730B0003, 0x730A0003, 0x72090002};
+    for (std::uint32_t t : kKnown)
+        if (t <= asked && t <= v.tds)
+            return t;
+    return kTds71;
 }
 
 std::string deobfuscate_password(const std::uint8_t* p, std::size_t nbytes) {

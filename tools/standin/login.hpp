@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bytes.hpp"
+#include "server_version.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -20,8 +21,11 @@ struct Login7 {
 
 // Checks that a PRELOGIN payload has a well-formed option table.
 bool prelogin_is_valid(const Bytes& payload);
-// The SQL Server 2000 answer: version 8.0.2039, encryption not supported.
-Bytes prelogin_reply();
+// The server's answer: its version, encryption not supported.
+Bytes prelogin_reply(const ServerVersion& v);
+
+// The TDS version to speak: the highest both the client asked for and the server knows.
+std::uint32_t agreed_tds(std::uint32_t asked, const ServerVersion& v);
 
 // Parses LOGIN7; nullopt and a reason when any field points outside the payload.
 std::optional<Login7> parse_login7(const Bytes& payload, std::string& why);

@@ -17,8 +17,9 @@ int usage() {
     std::cerr
         << "usage: standin --port N --root DIR --login NAME:PASSWORD [--login ...]\n"
            "               [--log FILE] [--fault RULE ...] [--drive D=FOLDER ...]\n"
+           "               [--version 2000|2005|2008|2008R2|2012]\n"
            "       standin make-backup OUT.bak --db NAME --file D:LOGICAL:SIZE "
-           "--file L:LOGICAL:SIZE [--file F:...]\n"
+           "--file L:LOGICAL:SIZE [--file F:...] [--version V]\n"
            "fault rules: delay:KIND:MS  drop:KIND  error:KIND:NUMBER:TEXT  rate:BYTES_PER_SEC\n";
     return 2;
 }
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string> logins;
     Faults faults;
     Drives drives;
+    const ServerVersion* version = &sql2000();
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (i + 1 >= argc)
@@ -56,6 +58,10 @@ int main(int argc, char** argv) {
         } else if (a == "--drive") {
             if (!drives.add(v))
                 return usage();
+        } else if (a == "--version") {
+            version = version_named(v);
+            if (!version)
+                return usage();
         } else if (a == "--fault") {
             std::string why;
             auto f = parse_fault(v, why);
@@ -75,7 +81,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(root);
         Catalogue catalogue(root);
         BatchLog log(log_path);
-        ServerState state{catalogue, faults, log, drives, logins};
+        ServerState state{catalogue, faults, log, drives, *version, logins};
         return serve(port, state);
     } catch (const std::exception& e) {
         std::cerr << "standin: " << e.what() << std::endl;

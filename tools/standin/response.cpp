@@ -6,20 +6,28 @@
 namespace standin {
 
 void Response::info(std::int32_t number, std::string_view text, std::uint8_t state) {
-    write_message(w_, false, number, state, 10, text);
+    write_message(w_, tds_, false, number, state, 10, text);
 }
 
 void Response::error(std::int32_t number, std::string_view text, std::uint8_t cls,
                      std::uint8_t state, std::uint16_t line) {
-    write_message(w_, true, number, state, cls, text, {}, line);
+    write_message(w_, tds_, true, number, state, cls, text, {}, line);
+}
+
+void Response::columns(const std::vector<Column>& cols) {
+    write_columns(w_, tds_, cols);
 }
 
 void Response::done(std::uint16_t status, std::uint32_t count) {
-    write_done(w_, token::kDone, status, count);
+    write_done(w_, tds_, token::kDone, status, count);
+}
+
+void Response::done_in_proc(std::uint16_t status, std::uint32_t count) {
+    write_done(w_, tds_, token::kDoneInProc, status, count);
 }
 
 void Response::done_proc(std::uint16_t status) {
-    write_done(w_, token::kDoneProc, status, 0);
+    write_done(w_, tds_, token::kDoneProc, status, 0);
 }
 
 void Response::return_status(std::int32_t v) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace standin {
 
@@ -15,14 +16,19 @@ namespace standin {
 // an attention from the client is noticed.
 class Response {
 public:
-    Response(Wire& wire, const std::atomic<bool>& stopping) : wire_(wire), stopping_(stopping) {}
+    // `tds`: the TDS version the login agreed on, which decides the token layout.
+    Response(Wire& wire, const std::atomic<bool>& stopping, std::uint32_t tds)
+        : wire_(wire), stopping_(stopping), tds_(tds) {}
 
     ByteWriter& out() { return w_; }
 
     void info(std::int32_t number, std::string_view text, std::uint8_t state = 1);
     void error(std::int32_t number, std::string_view text, std::uint8_t cls = 16,
                std::uint8_t state = 1, std::uint16_t line = 1);
+    void columns(const std::vector<Column>& cols);
     void done(std::uint16_t status, std::uint32_t count = 0);
+    // Ends a result inside a procedure.
+    void done_in_proc(std::uint16_t status, std::uint32_t count);
     void done_proc(std::uint16_t status);
     void return_status(std::int32_t v);
 
@@ -44,6 +50,7 @@ public:
 private:
     Wire& wire_;
     const std::atomic<bool>& stopping_;
+    std::uint32_t tds_;
     ByteWriter w_;
     bool attention_ = false;
     bool broken_ = false;

@@ -112,12 +112,12 @@ void run_restore_log(const sql::RestoreDatabase& s, Context& c) {
 
 void run_restore_history(const sql::SelectRestoreHistory& s, Context& c) {
     ByteWriter& w = c.r.out();
-    write_columns(w, {{"restore_history_id", ColumnType::Int, 4, false},
-                      {"restore_date", ColumnType::DateTime, 0, false},
-                      {"destination_database_name", ColumnType::NVarChar, 128, false},
-                      {"restore_type", ColumnType::Char, 1, false},
-                      {"recovery", ColumnType::Int, 1, false},
-                      {"stop_at", ColumnType::DateTime, 0, true}});
+    c.r.columns({{"restore_history_id", ColumnType::Int, 4, false},
+                 {"restore_date", ColumnType::DateTime, 0, false},
+                 {"destination_database_name", ColumnType::NVarChar, 128, false},
+                 {"restore_type", ColumnType::Char, 1, false},
+                 {"recovery", ColumnType::Int, 1, false},
+                 {"stop_at", ColumnType::DateTime, 0, true}});
     std::uint32_t rows = 0;
     std::lock_guard lock(c.catalogue.mutex());
     const std::vector<RestoreHistory>& history = c.catalogue.history();

@@ -74,16 +74,16 @@ bool Session::on_prelogin(const Message& m) {
         return false;
     }
     prelogin_seen_ = true;
-    return wire_.send(prelogin_reply(), true);
+    return wire_.send(prelogin_reply(server_.version), true);
 }
 
-bool Session::refuse_login(std::int32_t number, std::uint8_t cls, const std::string& text,
-                           const std::string& also_user) {
+bool Session::refuse_login(std::uint32_t tds, std::int32_t number, std::uint8_t cls,
+                           const std::string& text, const std::string& also_user) {
     ByteWriter w;
-    write_message(w, true, number, 1, cls, text);
+    write_message(w, tds, true, number, 1, cls, text);
     if (!also_user.empty())
-        write_message(w, true, 18456, 1, 14, msg::login_failed(also_user));
-    write_done(w, token::kDone, done::kError, 0);
+        write_message(w, tds, true, 18456, 1, 14, msg::login_failed(also_user));
+    write_done(w, tds, token::kDone, done::kError, 0);
     wire_.send(w.bytes(), true);
     log("login refused: " + text);
     // A client left waiting after a refusal would hang, so the server hangs up.
@@ -101,35 +101,38 @@ bool Session::on_login(const Message& m) {
         log("closing: " + why);
         return false;
     }
+    // A refusal is read in the layout the client asked for, as no LOGINACK says otherwise.
+    const std::uint32_t tds = agreed_tds(login->tds_version, server_.version);
     if (login->integrated)
-        return refuse_login(18452, 14,
+        return refuse_login(tds, 18452, 14,
                             msg::login_untrusted(login->user.empty() ? "(null)" : login->user), {});
     const auto it = server_.logins.find(login->user);
     if (it == server_.logins.end() || it->second != login->password)
-        return refuse_login(18456, 14, msg::login_failed(login->user), {});
+        return refuse_login(tds, 18456, 14, msg::login_failed(login->user), {});
 
     std::string db = login->database.empty() ? "master" : login->database;
     {
         std::lock_guard lock(server_.catalogue.mutex());
         const Database* d = server_.catalogue.find(db);
         if (!d)
-            return refuse_login(4060, 11, msg::cannot_open_db(db), login->user);
+            return refuse_login(tds, 4060, 11, msg::cannot_open_db(db), login->user);
         db = d->name;
     }
     const std::uint32_t size = agreed_packet_size(login->packet_size);
     const std::string size_text = std::to_string(size);
     ByteWriter w;
     write_env_string(w, 1, db, "master");
-    write_message(w, false, 5701, 2, 0, "Changed database context to '" + db + "'.");
+    write_message(w, tds, false, 5701, 2, 0, "Changed database context to '" + db + "'.");
     write_env_collation(w);
     write_env_string(w, 2, "us_english", "");
-    write_message(w, false, 5703, 1, 0, "Changed language setting to us_english.");
-    write_login_ack(w);
+    write_message(w, tds, false, 5703, 1, 0, "Changed language setting to us_english.");
+    write_login_ack(w, server_.version, tds);
     write_env_string(w, 4, size_text, size_text);
-    write_done(w, token::kDone, done::kFinal, 0);
+    write_done(w, tds, token::kDone, done::kFinal, 0);
     if (!wire_.send(w.bytes(), true))
         return false;
     wire_.set_packet_size(size);
+    tds_ = tds;
     logged_in_ = true;
     return true;
 }
@@ -139,7 +142,7 @@ bool Session::on_batch(const Message& m) {
         log("closing: SQL batch before login");
         return false;
     }
-    Response r(wire_, server_.stopping);
+    Response r(wire_, server_.stopping, tds_);
     if (m.ignore) {
         r.done(done::kFinal);
         return r.finish();
@@ -160,7 +163,7 @@ bool Session::on_batch(const Message& m) {
     } else {
         auto& statement = std::get<sql::Statement>(parsed);
         server_.drives.map(statement);
-        Context c{server_.catalogue, server_.faults, r};
+        Context c{server_.catalogue, server_.faults, r, server_.version};
         run_statement(statement, c);
     }
     if (r.broken()) {
@@ -172,7 +175,7 @@ bool Session::on_batch(const Message& m) {
     if (r.attention()) {
         server_.log.append_attention();
         ByteWriter ack;
-        write_done(ack, token::kDone, done::kAttention, 0);
+        write_done(ack, tds_, token::kDone, done::kAttention, 0);
         return wire_.send(ack.bytes(), true);
     }
     return true;
@@ -183,7 +186,7 @@ bool Session::on_rpc(const Message&) {
         log("closing: RPC before login");
         return false;
     }
-    Response r(wire_, server_.stopping);
+    Response r(wire_, server_.stopping, tds_);
     r.error(50000, "RPC requests are not supported by the stand-in; send a SQL batch.");
     r.done(done::kError);
     return r.finish();
@@ -193,7 +196,7 @@ bool Session::on_attention(const Message&) {
     // No response is open any more: acknowledge at once.
     server_.log.append_attention();
     ByteWriter ack;
-    write_done(ack, token::kDone, done::kAttention, 0);
+    write_done(ack, tds_, token::kDone, done::kAttention, 0);
     return wire_.send(ack.bytes(), true);
 }
 

@@ -4,6 +4,8 @@
 #include "catalogue.hpp"
 #include "drives.hpp"
 #include "faults.hpp"
+#include "server_version.hpp"
+#include "tokens.hpp"
 #include "wire.hpp"
 
 #include <atomic>
@@ -17,6 +19,7 @@ struct ServerState {
     const Faults& faults;
     BatchLog& log;
     const Drives& drives;
+    const ServerVersion& version;
     std::map<std::string, std::string> logins; // user -> password
     std::atomic<bool> stopping{false};
 };
@@ -35,8 +38,8 @@ private:
     bool on_rpc(const Message& m);
     bool on_attention(const Message& m);
 
-    bool refuse_login(std::int32_t number, std::uint8_t cls, const std::string& text,
-                      const std::string& also_user);
+    bool refuse_login(std::uint32_t tds, std::int32_t number, std::uint8_t cls,
+                      const std::string& text, const std::string& also_user);
     void log(const std::string& what) const;
 
     int id_;
@@ -44,6 +47,7 @@ private:
     Wire wire_;
     bool prelogin_seen_ = false;
     bool logged_in_ = false;
+    std::uint32_t tds_ = kTds71; // agreed at login
 };
 
 } // namespace standin

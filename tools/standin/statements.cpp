@@ -133,7 +133,7 @@ void write_local_datetime(ByteWriter& w, std::int64_t unix_ms) {
 void run_getdate(const sql::GetDate&, Context& c) {
     using namespace std::chrono;
     ByteWriter& w = c.r.out();
-    write_columns(w, {{"", ColumnType::DateTime, 0, true}});
+    c.r.columns({{"", ColumnType::DateTime, 0, true}});
     write_row_start(w);
     write_local_datetime(
         w, duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
@@ -142,7 +142,7 @@ void run_getdate(const sql::GetDate&, Context& c) {
 
 void run_select(const sql::SelectDatabases& s, Context& c) {
     ByteWriter& w = c.r.out();
-    write_columns(w, {{"name", ColumnType::NVarChar, 128, false}});
+    c.r.columns({{"name", ColumnType::NVarChar, 128, false}});
     std::uint32_t rows = 0;
     std::lock_guard lock(c.catalogue.mutex());
     for (const Database& d : c.catalogue.all()) {
@@ -161,14 +161,14 @@ void run_fileexist(const sql::FileExist& s, Context& c) {
     const fs::file_status status = fs::symlink_status(s.disk, ec);
     const bool parent = fs::is_directory(fs::path(s.disk).parent_path(), ec);
     ByteWriter& w = c.r.out();
-    write_columns(w, {{"File Exists", ColumnType::Int, 4, false},
-                      {"File is a Directory", ColumnType::Int, 4, false},
-                      {"Parent Directory Exists", ColumnType::Int, 4, false}});
+    c.r.columns({{"File Exists", ColumnType::Int, 4, false},
+                 {"File is a Directory", ColumnType::Int, 4, false},
+                 {"Parent Directory Exists", ColumnType::Int, 4, false}});
     write_row_start(w);
     write_int(w, 4, fs::exists(status) && !fs::is_directory(status));
     write_int(w, 4, fs::is_directory(status));
     write_int(w, 4, parent);
-    write_done(w, token::kDoneInProc, done::kCount | done::kMore, 1);
+    c.r.done_in_proc(done::kCount | done::kMore, 1);
     c.r.return_status(0);
     c.r.done_proc(done::kFinal);
 }

@@ -3,6 +3,7 @@
 #include "catalogue.hpp"
 #include "faults.hpp"
 #include "response.hpp"
+#include "server_version.hpp"
 #include "sql_parser.hpp"
 
 namespace standin {
@@ -11,7 +12,8 @@ struct Context {
     Catalogue& catalogue;
     const Faults& faults;
     Response& r;
-    bool drop_midway = false; // a drop fault armed for a long statement
+    const ServerVersion& version; // of the server playing
+    bool drop_midway = false;     // a drop fault armed for a long statement
 };
 
 // Runs one parsed statement, applying faults, and writes its whole answer

@@ -53,22 +53,21 @@ void write_env_collation(ByteWriter& w) {
     w.u8(0);
 }
 
-void write_login_ack(ByteWriter& w) {
+void write_login_ack(ByteWriter& w, const ServerVersion& v, std::uint32_t tds) {
     constexpr std::string_view prog = "Microsoft SQL Server";
     w.u8(0xAD);
     w.u16le(static_cast<std::uint16_t>(10 + 2 * prog.size()));
     w.u8(1);
-    w.u32be(0x71000001);
+    w.u32be(tds);
     write_b_varchar(w, prog);
-    w.u8(8);
-    w.u8(0);
-    w.u8(0x07);
-    w.u8(0xF7);
+    w.u8(v.major);
+    w.u8(v.minor);
+    w.u16be(v.build);
 }
 
-void write_message(ByteWriter& w, bool is_error, std::int32_t number, std::uint8_t state,
-                   std::uint8_t cls, std::string_view text, std::string_view proc,
-                   std::uint16_t line) {
+void write_message(ByteWriter& w, std::uint32_t tds, bool is_error, std::int32_t number,
+                   std::uint8_t state, std::uint8_t cls, std::string_view text,
+                   std::string_view proc, std::uint16_t line) {
     w.u8(is_error ? 0xAA : 0xAB);
     const std::size_t len_at = w.size();
     w.u16le(0);
@@ -79,15 +78,21 @@ void write_message(ByteWriter& w, bool is_error, std::int32_t number, std::uint8
     write_us_varchar(w, text.substr(0, 8000));
     write_b_varchar(w, kServerName);
     write_b_varchar(w, proc);
-    w.u16le(line);
+    if (wide_layout(tds))
+        w.u32le(line);
+    else
+        w.u16le(line);
     w.patch_u16le(len_at, static_cast<std::uint16_t>(w.size() - len_at - 2));
 }
 
-void write_done(ByteWriter& w, std::uint8_t token, std::uint16_t status, std::uint32_t count) {
+void write_done(ByteWriter& w, std::uint32_t tds, std::uint8_t token, std::uint16_t status,
+                std::uint32_t count) {
     w.u8(token);
     w.u16le(status);
     w.u16le(0);
     w.u32le(count);
+    if (wide_layout(tds))
+        w.u32le(0);
 }
 
 void write_return_status(ByteWriter& w, std::int32_t value) {
@@ -95,11 +100,14 @@ void write_return_status(ByteWriter& w, std::int32_t value) {
     w.u32le(static_cast<std::uint32_t>(value));
 }
 
-void write_columns(ByteWriter& w, const std::vector<Column>& cols) {
+void write_columns(ByteWriter& w, std::uint32_t tds, const std::vector<Column>& cols) {
     w.u8(0x81);
     w.u16le(static_cast<std::uint16_t>(cols.size()));
     for (const Column& c : cols) {
-        w.u16le(0);
+        if (wide_layout(tds))
+            w.u32le(0);
+        else
+            w.u16le(0);
         w.u16le(c.nullable ? 0x0001 : 0x0000);
         switch (c.type) {
         case ColumnType::NVarChar:
@@ -117,14 +125,27 @@ void write_columns(ByteWriter& w, const std::vector<Column>& cols) {
             w.u8(8);
             break;
         case ColumnType::Numeric20:
+        case ColumnType::Numeric25:
             w.u8(0x6C);
             w.u8(13);
-            w.u8(20);
+            w.u8(c.type == ColumnType::Numeric20 ? 20 : 25);
             w.u8(0);
             break;
         case ColumnType::Int:
             w.u8(0x26); // INTN
             w.u8(static_cast<std::uint8_t>(c.length));
+            break;
+        case ColumnType::Bit:
+            w.u8(0x68); // BITN
+            w.u8(1);
+            break;
+        case ColumnType::Guid:
+            w.u8(0x24);
+            w.u8(16);
+            break;
+        case ColumnType::VarBinary:
+            w.u8(0xA5);
+            w.u16le(c.length);
             break;
         }
         write_b_varchar(w, c.name);
@@ -160,7 +181,7 @@ void write_datetime(ByteWriter& w, std::int32_t days, std::uint32_t ticks) {
     w.u32le(ticks);
 }
 
-void write_numeric20(ByteWriter& w, std::uint64_t v) {
+void write_numeric(ByteWriter& w, std::uint64_t v) {
     w.u8(13);
     w.u8(1);
     for (int i = 0; i < 8; ++i)
@@ -169,10 +190,25 @@ void write_numeric20(ByteWriter& w, std::uint64_t v) {
         w.u8(0);
 }
 
-void write_int(ByteWriter& w, std::uint8_t bytes, std::int32_t v) {
+void write_int(ByteWriter& w, std::uint8_t bytes, std::int64_t v) {
     w.u8(bytes);
     for (int i = 0; i < bytes; ++i)
-        w.u8(static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
+        w.u8(static_cast<std::uint8_t>((static_cast<std::uint64_t>(v) >> (8 * i)) & 0xFF));
+}
+
+void write_bit(ByteWriter& w, bool v) {
+    w.u8(1);
+    w.u8(v ? 1 : 0);
+}
+
+void write_guid(ByteWriter& w, const std::uint8_t (&v)[16]) {
+    w.u8(16);
+    w.raw(v, sizeof v);
+}
+
+void write_varbinary(ByteWriter& w, const Bytes& v) {
+    w.u16le(static_cast<std::uint16_t>(v.size()));
+    w.raw(v);
 }
 
 } // namespace standin

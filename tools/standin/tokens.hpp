@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bytes.hpp"
+#include "server_version.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -10,7 +11,13 @@
 
 namespace standin {
 
-// TDS 7.1 response tokens as SQL Server 2000 writes them.
+// Response tokens in the layout of the TDS version the login agreed on (`tds`, as LOGINACK
+// carries it): from 7.2 on, row counts, user types and line numbers are wider.
+constexpr std::uint32_t kTds71 = 0x71000001;
+inline bool wide_layout(std::uint32_t tds) {
+    return tds >= 0x72000000;
+}
+
 namespace token {
 constexpr std::uint8_t kDone = 0xFD;
 constexpr std::uint8_t kDoneProc = 0xFE;
@@ -34,30 +41,36 @@ void write_us_varchar(ByteWriter& w, std::string_view utf8);
 
 void write_env_string(ByteWriter& w, std::uint8_t type, std::string_view now, std::string_view old);
 void write_env_collation(ByteWriter& w);
-void write_login_ack(ByteWriter& w);
-void write_message(ByteWriter& w, bool is_error, std::int32_t number, std::uint8_t state,
-                   std::uint8_t cls, std::string_view text, std::string_view proc = {},
-                   std::uint16_t line = 1);
-void write_done(ByteWriter& w, std::uint8_t token, std::uint16_t status, std::uint32_t count = 0);
+void write_login_ack(ByteWriter& w, const ServerVersion& v, std::uint32_t tds);
+void write_message(ByteWriter& w, std::uint32_t tds, bool is_error, std::int32_t number,
+                   std::uint8_t state, std::uint8_t cls, std::string_view text,
+                   std::string_view proc = {}, std::uint16_t line = 1);
+void write_done(ByteWriter& w, std::uint32_t tds, std::uint8_t token, std::uint16_t status,
+                std::uint32_t count = 0);
 void write_return_status(ByteWriter& w, std::int32_t value);
 
-enum class ColumnType { NVarChar, Char, DateTime, Numeric20, Int };
+enum class ColumnType { NVarChar, Char, DateTime, Numeric20, Numeric25, Int, Bit, Guid, VarBinary };
 
 struct Column {
     std::string name;
     ColumnType type;
-    std::uint16_t length = 0; // characters for NVarChar/Char, bytes (1, 2 or 4) for Int
+    // Characters for NVarChar/Char, bytes for Int (1, 2, 4 or 8) and VarBinary.
+    std::uint16_t length = 0;
     bool nullable = false;
 };
 
-void write_columns(ByteWriter& w, const std::vector<Column>& cols);
+void write_columns(ByteWriter& w, std::uint32_t tds, const std::vector<Column>& cols);
 void write_row_start(ByteWriter& w);
 void write_nvarchar(ByteWriter& w, const std::optional<std::string>& v);
 void write_char(ByteWriter& w, std::string_view ascii);
 void write_datetime(ByteWriter& w, std::int32_t days, std::uint32_t ticks);
-void write_numeric20(ByteWriter& w, std::uint64_t v);
-void write_int(ByteWriter& w, std::uint8_t bytes, std::int32_t v);
-// NULL in a nullable DateTime, Numeric20 or Int column.
+// A value of a numeric(20,0) or numeric(25,0) column.
+void write_numeric(ByteWriter& w, std::uint64_t v);
+void write_int(ByteWriter& w, std::uint8_t bytes, std::int64_t v);
+void write_bit(ByteWriter& w, bool v);
+void write_guid(ByteWriter& w, const std::uint8_t (&v)[16]);
+void write_varbinary(ByteWriter& w, const Bytes& v);
+// NULL in a nullable DateTime, Numeric, Int, Bit or Guid column.
 void write_null_fixed(ByteWriter& w);
 
 } // namespace standin

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace standin {
+
+// One SQL Server release the stand-in can play, at a late service-pack build.
+struct ServerVersion {
+    std::string_view name; // as given to --version
+    std::uint8_t major;
+    std::uint8_t minor;
+    std::uint16_t build;
+    std::uint32_t tds;        // the highest TDS version it speaks, as LOGINACK carries it
+    int database_version;     // of the files it writes
+    int compatibility_level;  // of the databases it creates
+    std::string_view percent; // the word ending 3211 in a restore
+};
+
+const ServerVersion& sql2000();
+// nullptr for a name that is none of 2000, 2005, 2008, 2008R2, 2012.
+const ServerVersion* version_named(std::string_view name);
+
+// "8.00.2039", "10.50.6000": the form error messages print.
+std::string version_text(const ServerVersion& v);
+
+// Whether `server` can restore or attach what `made_by` wrote: never a newer release's files, and
+// from 2012 on no SQL Server 2000 files.
+bool can_open(const ServerVersion& server, const ServerVersion& made_by);
+
+// The database versions an upgrade from `from` to `to` passes, both ends included.
+std::vector<int> upgrade_steps(int from, int to);
+
+} // namespace standin

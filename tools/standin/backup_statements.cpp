@@ -19,8 +19,6 @@ namespace standin {
 
 namespace {
 
-constexpr std::uint64_t kUnlimitedMaxSize = 35184372080640ull;
-
 class Fd {
 public:
     explicit Fd(int fd) : fd_(fd) {}
@@ -49,114 +47,7 @@ const BackupEntry* entry_named(const BackupHeader& h, const std::string& logical
     return nullptr;
 }
 
-void terminate_read(const char* statement, Response& r) {
-    r.error(3013, msg::terminating(statement));
-    r.done(done::kError);
-}
-
 } // namespace
-
-void run_headeronly(const sql::HeaderOnly& s, Context& c) {
-    std::vector<BackupHeader> sets;
-    if (!find_set(s.disk, 1, sets, c.r))
-        return terminate_read("RESTORE HEADERONLY", c.r);
-    ByteWriter& w = c.r.out();
-    // SQL Server 2000's columns in its order, without the two uniqueidentifier ones
-    // (BindingID, RecoveryForkID).
-    c.r.columns({{"BackupName", ColumnType::NVarChar, 128, true},
-                 {"BackupDescription", ColumnType::NVarChar, 255, true},
-                 {"BackupType", ColumnType::Int, 2, false},
-                 {"ExpirationDate", ColumnType::DateTime, 0, true},
-                 {"Compressed", ColumnType::Int, 1, false},
-                 {"Position", ColumnType::Int, 2, false},
-                 {"DeviceType", ColumnType::Int, 1, false},
-                 {"UserName", ColumnType::NVarChar, 128, false},
-                 {"ServerName", ColumnType::NVarChar, 128, false},
-                 {"DatabaseName", ColumnType::NVarChar, 128, false},
-                 {"DatabaseVersion", ColumnType::Int, 4, false},
-                 {"DatabaseCreationDate", ColumnType::DateTime, 0, false},
-                 {"BackupSize", ColumnType::Numeric20, 0, false},
-                 {"FirstLSN", ColumnType::Numeric20, 0, false},
-                 {"LastLSN", ColumnType::Numeric20, 0, false},
-                 {"CheckpointLSN", ColumnType::Numeric20, 0, false},
-                 {"DatabaseBackupLSN", ColumnType::Numeric20, 0, false},
-                 {"BackupStartDate", ColumnType::DateTime, 0, false},
-                 {"BackupFinishDate", ColumnType::DateTime, 0, false},
-                 {"SortOrder", ColumnType::Int, 2, false},
-                 {"CodePage", ColumnType::Int, 2, false},
-                 {"UnicodeLocaleId", ColumnType::Int, 4, false},
-                 {"UnicodeComparisonStyle", ColumnType::Int, 4, false},
-                 {"CompatibilityLevel", ColumnType::Int, 1, false},
-                 {"SoftwareVendorId", ColumnType::Int, 4, false},
-                 {"SoftwareVersionMajor", ColumnType::Int, 4, false},
-                 {"SoftwareVersionMinor", ColumnType::Int, 4, false},
-                 {"SoftwareVersionBuild", ColumnType::Int, 4, false},
-                 {"MachineName", ColumnType::NVarChar, 128, false},
-                 {"Flags", ColumnType::Int, 4, false},
-                 {"Collation", ColumnType::NVarChar, 128, false}});
-    for (std::size_t i = 0; i < sets.size(); ++i) {
-        const BackupHeader& h = sets[i];
-        write_row_start(w);
-        write_nvarchar(w, h.name.empty() ? std::nullopt : std::optional<std::string>(h.name));
-        write_nvarchar(w, std::nullopt);
-        write_int(w, 2, h.type);
-        write_null_fixed(w);
-        write_int(w, 1, 0);
-        write_int(w, 2, static_cast<std::int32_t>(i + 1));
-        write_int(w, 1, 2); // disk
-        write_nvarchar(w, std::string("sa"));
-        write_nvarchar(w, std::string(kServerName));
-        write_nvarchar(w, h.database);
-        write_int(w, 4, 539); // the database version of SQL Server 2000
-        write_local_datetime(w, h.started * 1000);
-        write_numeric(w, h.end_offset - h.set_offset);
-        write_numeric(w, h.first_lsn);
-        write_numeric(w, h.last_lsn);
-        write_numeric(w, h.checkpoint_lsn);
-        write_numeric(w, h.database_backup_lsn);
-        write_local_datetime(w, h.started * 1000);
-        write_local_datetime(w, h.finished * 1000);
-        write_int(w, 2, 52);   // Chinese_PRC_CI_AS's sort order
-        write_int(w, 2, 936);  // its code page
-        write_int(w, 4, 2052); // and locale
-        write_int(w, 4, 196609);
-        write_int(w, 1, 80);
-        write_int(w, 4, 4608); // Microsoft
-        write_int(w, 4, 8);
-        write_int(w, 4, 0);
-        write_int(w, 4, 2039);
-        write_nvarchar(w, std::string(kServerName));
-        write_int(w, 4, 0);
-        write_nvarchar(w, std::string("Chinese_PRC_CI_AS"));
-    }
-    c.r.done(done::kCount, static_cast<std::uint32_t>(sets.size()));
-}
-
-void run_filelist(const sql::FileList& s, Context& c) {
-    std::vector<BackupHeader> sets;
-    const BackupHeader* set = find_set(s.disk, s.file, sets, c.r);
-    if (!set)
-        return terminate_read("RESTORE FILELIST", c.r);
-    const BackupHeader& h = *set;
-    ByteWriter& w = c.r.out();
-    c.r.columns({{"LogicalName", ColumnType::NVarChar, 128, false},
-                 {"PhysicalName", ColumnType::NVarChar, 260, false},
-                 {"Type", ColumnType::Char, 1, false},
-                 {"FileGroupName", ColumnType::NVarChar, 128, true},
-                 {"Size", ColumnType::Numeric20, 0, false},
-                 {"MaxSize", ColumnType::Numeric20, 0, false}});
-    for (const BackupEntry& e : h.files) {
-        write_row_start(w);
-        write_nvarchar(w, e.logical);
-        write_nvarchar(w, e.physical);
-        write_char(w, std::string(1, e.type));
-        write_nvarchar(w, e.filegroup.empty() ? std::nullopt
-                                              : std::optional<std::string>(e.filegroup));
-        write_numeric(w, e.size);
-        write_numeric(w, kUnlimitedMaxSize);
-    }
-    c.r.done(done::kCount, static_cast<std::uint32_t>(h.files.size()));
-}
 
 void run_restore(const sql::RestoreDatabase& s, Context& c) {
     if (s.log)
@@ -167,13 +58,14 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
         c.r.done(done::kError);
     };
     std::vector<BackupHeader> sets;
-    const BackupHeader* set = find_set(s.disk, s.file, sets, c.r);
+    const BackupHeader* set = find_set(s.disk, s.file, sets, c.version, SetUse::Restore, c.r);
     if (!set)
         return abort();
     const BackupHeader& h = *set;
 
     const bool differential = h.type == set_type::kDifferential;
     Database target{s.name, "RESTORING", {}};
+    target.level = level_on(c.version, h.level);
     {
         std::lock_guard lock(c.catalogue.mutex());
         if (h.type == set_type::kLog) {
@@ -254,7 +146,7 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
     std::uint64_t total = 0;
     for (const BackupEntry& e : h.files)
         total += e.size;
-    Progress progress(c.r, s.stats, "restored", total);
+    Progress progress(c.r, s.stats, std::string(c.version.restored), total);
     bool dropped = false;
     Copier copier(c.faults.rate(), [&](std::uint64_t done, long pause_ms) {
         progress.at(done);
@@ -271,7 +163,8 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
         const BackupEntry& e = h.files[i];
         const std::string& path = target.files[i].path;
         const Fd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        const std::string head = data_header_text({s.name, e.logical, e.type, e.size});
+        const std::string head =
+            data_header_text({s.name, e.logical, e.type, e.size, &c.version, target.level});
         if (!out.ok() ||
             ::pwrite(out.get(), head.data(), head.size(), 0) != static_cast<ssize_t>(head.size())) {
             c.r.error(5105, msg::device_activation(path));
@@ -321,6 +214,9 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
         c.r.info(4035, msg::processed_pages(pages(e.size), s.name, e.logical, s.file));
         all_pages += pages(e.size);
     }
+    // An older database is upgraded when it is recovered, not before.
+    if (s.recovery)
+        report_upgrade(c.r, s.name, h.made_by->database_version, c.version.database_version);
     c.r.info(3014, "RESTORE DATABASE successfully processed " + std::to_string(all_pages) +
                        " pages in " + seconds_and_rate(all_pages, seconds_since(started)));
     c.r.done(done::kFinal);
@@ -356,6 +252,8 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
             return abort();
         }
         h.database = db->name;
+        h.made_by = &c.version;
+        h.level = db->level;
         for (const DbFile& f : db->files) {
             DataHeader dh;
             if (read_data_header(f.path, dh) != HeaderRead::Ok) {
@@ -425,7 +323,7 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
     std::uint64_t total = 0;
     for (const BackupEntry& e : h.files)
         total += e.size;
-    Progress progress(c.r, s.stats, "backed up", total);
+    Progress progress(c.r, s.stats, std::string(c.version.backed_up), total);
     bool dropped = false;
     Copier copier(0, [&](std::uint64_t done, long) {
         progress.at(done);

@@ -24,9 +24,16 @@ double seconds_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
 
-// The set at position `file` of the device, or nullptr once the error saying why is written.
+namespace {
+
+bool newer(const BackupHeader& set, const ServerVersion& server) {
+    return set.made_by->database_version > server.database_version;
+}
+
+} // namespace
+
 const BackupHeader* find_set(const std::string& disk, int file, std::vector<BackupHeader>& sets,
-                             Response& r) {
+                             const ServerVersion& server, SetUse use, Response& r) {
     switch (read_backup_device(disk, sets)) {
     case BackupRead::Missing:
         r.error(3201, msg::cannot_open_device(disk), 16, 2);
@@ -37,11 +44,35 @@ const BackupHeader* find_set(const std::string& disk, int file, std::vector<Back
     case BackupRead::Ok:
         break;
     }
+    // SQL Server 2000 cannot read the media later releases write at all.
+    if (&server == &sql2000() &&
+        std::any_of(sets.begin(), sets.end(), [&](const auto& s) { return newer(s, server); })) {
+        r.error(3241, msg::media_malformed(disk));
+        return nullptr;
+    }
     if (static_cast<std::size_t>(file) > sets.size()) {
         r.error(4038, msg::set_missing(file, disk));
         return nullptr;
     }
-    return &sets[static_cast<std::size_t>(file) - 1];
+    const BackupHeader& set = sets[static_cast<std::size_t>(file) - 1];
+    if (use == SetUse::FileList && newer(set, server)) {
+        r.error(3241, msg::media_malformed(disk));
+        return nullptr;
+    }
+    if (use == SetUse::Restore && !can_open(server, *set.made_by)) {
+        r.error(3169, msg::incompatible_backup(version_text(*set.made_by), version_text(server)));
+        return nullptr;
+    }
+    return &set;
+}
+
+void report_upgrade(Response& r, const std::string& db, int from, int to) {
+    if (from >= to)
+        return;
+    r.info(944, msg::converting(db, from, to));
+    const std::vector<int> steps = upgrade_steps(from, to);
+    for (std::size_t i = 1; i < steps.size(); ++i)
+        r.info(951, msg::upgrade_step(db, steps[i - 1], steps[i]));
 }
 
 bool ready_to_roll_forward(const Database* db, Response& r) {

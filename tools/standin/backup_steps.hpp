@@ -3,6 +3,7 @@
 #include "catalogue.hpp"
 #include "file_formats.hpp"
 #include "response.hpp"
+#include "server_version.hpp"
 
 #include <chrono>
 #include <cstdint>
@@ -19,9 +20,16 @@ std::uint64_t pages(std::uint64_t bytes);
 std::string seconds_and_rate(std::uint64_t total_pages, double secs);
 double seconds_since(std::chrono::steady_clock::time_point t);
 
-// The set at position `file` of the device, or nullptr once the error saying why is written.
+enum class SetUse { Header, FileList, Restore };
+
+// The set at position `file` of the device, or nullptr once the error saying why is written:
+// also when `server` cannot read the set for that use.
 const BackupHeader* find_set(const std::string& disk, int file, std::vector<BackupHeader>& sets,
-                             Response& r);
+                             const ServerVersion& server, SetUse use, Response& r);
+
+// The messages of files in an older format being upgraded to the server's: 944, then 951 for
+// each step.
+void report_upgrade(Response& r, const std::string& db, int from, int to);
 
 // True when the database is left loading by a restore, so that a differential or log backup may
 // roll it forward; otherwise writes why not (4306 once recovered, 3117 else).

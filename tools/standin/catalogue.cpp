@@ -37,9 +37,11 @@ std::string normal_path(const std::string& path) {
     return (ec ? p : canon).string();
 }
 
-Catalogue::Catalogue(std::string root) : root_(std::move(root)) {
-    for (std::string_view s : kSystem)
+Catalogue::Catalogue(std::string root, int system_level) : root_(std::move(root)) {
+    for (std::string_view s : kSystem) {
         dbs_.push_back(Database{std::string(s), "ONLINE", {}});
+        dbs_.back().level = system_level;
+    }
     load();
 }
 
@@ -97,9 +99,9 @@ void Catalogue::save() const {
         for (const Database& d : dbs_) {
             if (is_system(d.name))
                 continue;
-            out << "db " << encode_field(d.name) << ' ' << d.state << "\nlog " << d.lsn << ' '
-                << d.lsn_time << ' ' << d.log_start << ' ' << d.full_checkpoint << ' ' << d.restored
-                << "\n";
+            out << "db " << encode_field(d.name) << ' ' << d.state << ' ' << d.level << "\nlog "
+                << d.lsn << ' ' << d.lsn_time << ' ' << d.log_start << ' ' << d.full_checkpoint
+                << ' ' << d.restored << "\n";
             for (const DbFile& f : d.files)
                 out << "file " << f.type << ' ' << encode_field(f.logical) << ' '
                     << encode_field(f.path) << "\n";
@@ -141,6 +143,9 @@ void Catalogue::load() {
             if (!name || (b != "ONLINE" && b != "RESTORING"))
                 throw bad();
             dbs_.push_back(Database{*name, b, {}});
+            // Catalogues written before levels were kept hold SQL Server 2000 databases.
+            if (!(ls >> dbs_.back().level))
+                dbs_.back().level = 80;
         } else if (word == "log" && !dbs_.empty()) {
             // Catalogues written before log positions were kept have no such line.
             Database& d = dbs_.back();

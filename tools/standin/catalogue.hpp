@@ -25,6 +25,7 @@ struct Database {
     std::uint64_t log_start = 0;       // where the next log backup begins
     std::uint64_t full_checkpoint = 0; // of the last full backup taken or restored; 0: none
     bool restored = false;             // made by a restore sequence rather than created
+    int level = 80;                    // compatibility level (sysdatabases.cmptlevel)
 };
 
 // One row of msdb..restorehistory.
@@ -46,8 +47,9 @@ std::string normal_path(const std::string& path);
 // around every read-check-change sequence.
 class Catalogue {
 public:
-    // Throws std::runtime_error when the stored catalogue cannot be read.
-    explicit Catalogue(std::string root);
+    // Throws std::runtime_error when the stored catalogue cannot be read. The system databases
+    // have the server's compatibility level.
+    Catalogue(std::string root, int system_level);
 
     std::mutex& mutex() { return m_; }
     const std::string& root() const { return root_; }

@@ -1,3 +1,4 @@
+#include "backup_steps.hpp"
 #include "file_formats.hpp"
 #include "log_position.hpp"
 #include "messages.hpp"
@@ -111,8 +112,10 @@ void run_create(const sql::CreateDatabase& s, Context& c) {
     }
 
     Database db{s.name, "ONLINE", {}};
+    db.level = c.version.compatibility_level;
     for (const auto& [type, f] : files) {
-        const int err = create_data_file(f.path, {s.name, f.logical, type, f.size_mb << 20});
+        const int err = create_data_file(
+            f.path, {s.name, f.logical, type, f.size_mb << 20, &c.version, db.level});
         if (err) {
             for (const DbFile& made : db.files)
                 ::unlink(made.path.c_str());
@@ -142,6 +145,8 @@ void run_attach(const sql::AttachDb& s, Context& c) {
         proc_failed(c);
     };
     Database db{s.name, "ONLINE", {}};
+    const ServerVersion* format = nullptr;
+    std::vector<DataHeader> headers;
     std::string origin;
     for (const std::string& path : s.files) {
         DataHeader h;
@@ -165,7 +170,26 @@ void run_attach(const sql::AttachDb& s, Context& c) {
             return proc_failed(c);
         }
         db.files.push_back({h.type, h.logical, path});
+        format = h.format;
+        db.level = level_on(c.version, h.level);
+        headers.push_back(h);
     }
+    if (format && format->database_version > c.version.database_version)
+        return fail(
+            948, msg::newer_database(s.name, format->database_version, c.version.database_version));
+    if (format && !can_open(c.version, *format))
+        return fail(950, msg::unsupported_old_database(s.name, format->database_version));
+    // Once attached, the files have this server's format and the database's level.
+    for (std::size_t i = 0; i < headers.size(); ++i) {
+        if (headers[i].format == &c.version && headers[i].level == db.level)
+            continue;
+        headers[i].format = &c.version;
+        headers[i].level = db.level;
+        if (!rewrite_data_header(db.files[i].path, headers[i]))
+            return fail(5105, msg::device_activation(db.files[i].path));
+    }
+    if (format)
+        report_upgrade(c.r, s.name, format->database_version, c.version.database_version);
     start_log(db, now_seconds());
     c.catalogue.put(db);
     c.catalogue.save();

@@ -29,6 +29,23 @@ std::optional<std::uint64_t> to_u64(const std::string& s) {
     return v;
 }
 
+// "version NAME LEVEL", written only for servers later than SQL Server 2000, so that 2000's
+// files stay as they always were.
+std::string version_line(const ServerVersion* v, int level) {
+    if (v == &sql2000())
+        return {};
+    return "version " + std::string(v->name) + " " + std::to_string(level) + "\n";
+}
+
+bool read_version_line(const std::string& line, const ServerVersion*& v, int& level) {
+    std::istringstream l(line.substr(8));
+    std::string name;
+    if (!(l >> name >> level) || level < 60 || level > 200)
+        return false;
+    v = version_named(name);
+    return v != nullptr;
+}
+
 std::optional<char> to_type(const std::string& s) {
     if (s == "D" || s == "L" || s == "F")
         return s[0];
@@ -84,10 +101,17 @@ std::optional<std::string> decode_field(const std::string& s) {
 std::string data_header_text(const DataHeader& h) {
     std::ostringstream o;
     o << kDataMagic << "database " << encode_field(h.database) << "\nlogical "
-      << encode_field(h.logical) << "\ntype " << h.type << "\nsize " << h.size << "\nend\n";
+      << encode_field(h.logical) << "\ntype " << h.type << "\nsize " << h.size << "\n"
+      << version_line(h.format, h.level) << "end\n";
     std::string s = o.str();
     s.resize(kDataHeaderSize, '\0');
     return s;
+}
+
+bool rewrite_data_header(const std::string& path, const DataHeader& h) {
+    std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+    const std::string head = data_header_text(h);
+    return f.write(head.data(), static_cast<std::streamsize>(head.size())) && f.flush();
 }
 
 HeaderRead read_data_header(const std::string& path, DataHeader& out) {
@@ -128,6 +152,9 @@ HeaderRead read_data_header(const std::string& path, DataHeader& out) {
             if (!n)
                 return HeaderRead::NotData;
             out.size = *n;
+        } else if (key == "version") {
+            if (!read_version_line(line, out.format, out.level))
+                return HeaderRead::NotData;
         }
     }
     return ended ? HeaderRead::Ok : HeaderRead::NotData;
@@ -138,7 +165,8 @@ std::string backup_header_text(const BackupHeader& h) {
     o << kBackupMagic << "database " << encode_field(h.database) << "\nname "
       << encode_field(h.name) << "\nfinished " << h.finished << "\ntype " << h.type << "\nstarted "
       << h.started << "\nlsn " << h.first_lsn << ' ' << h.last_lsn << ' ' << h.checkpoint_lsn << ' '
-      << h.database_backup_lsn << "\nfiles " << h.files.size() << "\n";
+      << h.database_backup_lsn << "\n"
+      << version_line(h.made_by, h.level) << "files " << h.files.size() << "\n";
     for (const BackupEntry& f : h.files)
         o << "file " << f.type << ' ' << f.size << ' ' << encode_field(f.logical) << ' '
           << encode_field(f.physical) << ' ' << encode_field(f.filegroup) << "\n";
@@ -208,6 +236,9 @@ bool read_set(std::ifstream& in, std::uint64_t offset, std::uint64_t length, Bac
         out.checkpoint_lsn = *checkpoint;
         out.database_backup_lsn = *base;
     }
+    if (line.rfind("version ", 0) == 0 &&
+        (!read_version_line(line, out.made_by, out.level) || !next_line()))
+        return false;
     if (line.rfind("files ", 0) != 0)
         return false;
     auto count = to_u64(line.substr(6));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server_version.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,10 +23,16 @@ struct DataHeader {
     std::string logical;
     char type = 'D';
     std::uint64_t size = 0; // content bytes after the header
+    // The server version whose format the file has, and the database's compatibility level.
+    // Files written before versions were kept are SQL Server 2000's.
+    const ServerVersion* format = &sql2000();
+    int level = 80;
 };
 
 std::string data_header_text(const DataHeader& h);
 enum class HeaderRead { Ok, Missing, NotData };
+// Replaces the header of an existing file, leaving its content; false when it cannot.
+bool rewrite_data_header(const std::string& path, const DataHeader& h);
 HeaderRead read_data_header(const std::string& path, DataHeader& out);
 
 // Backup device: one or more backup sets one after another, each a text header (database, file
@@ -57,6 +65,10 @@ struct BackupHeader {
     std::uint64_t checkpoint_lsn = 0;
     std::uint64_t database_backup_lsn = 0; // the full backup a differential or log builds on
     std::vector<BackupEntry> files;
+    // The server that wrote the set and the database's compatibility level; sets written before
+    // versions were kept are SQL Server 2000's.
+    const ServerVersion* made_by = &sql2000();
+    int level = 80;
     std::uint64_t set_offset = 0;     // where the set starts in the device
     std::uint64_t content_offset = 0; // set by read_backup_device
     std::uint64_t end_offset = 0;     // where the next set would start

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
 
     try {
         std::filesystem::create_directories(root);
-        Catalogue catalogue(root);
+        Catalogue catalogue(root, version->compatibility_level);
         BatchLog log(log_path);
         ServerState state{catalogue, faults, log, drives, *version, logins};
         return serve(port, state);

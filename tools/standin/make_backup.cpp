@@ -65,7 +65,8 @@ int usage() {
         << "usage: standin make-backup OUT.bak [--append] --db NAME "
            "--file D:LOGICAL:SIZE[:PHYSICAL] --file L:LOGICAL:SIZE [--file F:LOGICAL:SIZE ...]\n"
            "       standin make-backup DIR --chain LOGS [--differential-after N] --db NAME "
-           "--file ...\n";
+           "--file ...\n"
+           "       either with [--version 2000|2005|2008|2008R2|2012]: the server that made it\n";
     return 2;
 }
 
@@ -166,6 +167,11 @@ int make_backup_main(int argc, char** argv) {
             return usage();
         if (a == "--db") {
             h.database = argv[++i];
+        } else if (a == "--version") {
+            h.made_by = version_named(argv[++i]);
+            if (!h.made_by)
+                return usage();
+            h.level = h.made_by->compatibility_level;
         } else if (a == "--chain" || a == "--differential-after") {
             const std::string_view v = argv[++i];
             int n = 0;

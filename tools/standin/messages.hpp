@@ -5,8 +5,9 @@
 #include <string>
 #include <string_view>
 
-// SQL Server 2000 message texts (sysmessages, us_english) for the numbers the
-// stand-in sends. Arguments are already-formatted UTF-8 strings.
+// SQL Server message texts (sysmessages, us_english) for the numbers the stand-in sends: SQL
+// Server 2000's, and later versions' for what only those say. Arguments are already-formatted
+// UTF-8 strings.
 namespace standin::msg {
 
 inline std::string q(std::string_view s) {
@@ -190,6 +191,33 @@ inline std::string wrong_set_kind(std::string_view disk, std::string_view made_b
 inline std::string left_loading() {
     return "This log file contains records logged before the designated point-in-time. The "
            "database is being left in load state so you can apply another log file.";
+}
+// 3169, in the wording of SQL Server 2005 and later.
+inline std::string incompatible_backup(std::string_view backup, std::string_view server) {
+    return "The database was backed up on a server running version " + std::string(backup) +
+           ". That version is incompatible with this server, which is running version " +
+           std::string(server) +
+           ". Either restore the database on a server that supports the backup, or use a backup "
+           "that is compatible with this server.";
+}
+inline std::string converting(std::string_view db, int from, int to) {
+    return "Converting database " + q(db) + " from version " + std::to_string(from) +
+           " to the current version " + std::to_string(to) + ".";
+}
+inline std::string upgrade_step(std::string_view db, int from, int to) {
+    return "Database " + q(db) + " running the upgrade step from version " + std::to_string(from) +
+           " to version " + std::to_string(to) + ".";
+}
+inline std::string newer_database(std::string_view db, int version, int supported) {
+    return "The database " + q(db) + " cannot be opened because it is version " +
+           std::to_string(version) + ". This server supports version " + std::to_string(supported) +
+           " and earlier. A downgrade path is not supported.";
+}
+inline std::string unsupported_old_database(std::string_view db, int version) {
+    return "Database " + q(db) + " cannot be upgraded because its non-release version (" +
+           std::to_string(version) +
+           ") is not supported by this version of SQL Server. You cannot open a database that is "
+           "incompatible with this version of sqlservr.exe. You must re-create the database.";
 }
 inline std::string bad_datetime() {
     return "Syntax error converting datetime from character string.";

@@ -61,7 +61,7 @@ void run_restore_log(const sql::RestoreDatabase& s, Context& c) {
         return;
     }
     std::vector<BackupHeader> sets;
-    const BackupHeader* set = find_set(s.disk, s.file, sets, c.r);
+    const BackupHeader* set = find_set(s.disk, s.file, sets, c.version, SetUse::Restore, c.r);
     if (!set)
         return abort();
     const BackupHeader& h = *set;
@@ -99,12 +99,15 @@ void run_restore_log(const sql::RestoreDatabase& s, Context& c) {
     c.catalogue.add_history({db->lsn_time, db->name, 'L', recovered, stop_at.value_or(0)});
     c.catalogue.save();
 
-    Progress progress(c.r, s.stats, "restored", 0);
+    Progress progress(c.r, s.stats, std::string(c.version.restored), 0);
     progress.finish();
     for (const BackupEntry& e : h.files)
         c.r.info(4035, msg::processed_pages(0, s.name, e.logical, s.file));
     if (s.recovery && !stops_here)
         c.r.info(4327, msg::left_loading());
+    // An older database is upgraded when it is recovered, not before.
+    if (recovered)
+        report_upgrade(c.r, s.name, h.made_by->database_version, c.version.database_version);
     c.r.info(3014, "RESTORE LOG successfully processed 0 pages in " +
                        seconds_and_rate(0, seconds_since(started)));
     c.r.done(done::kFinal);

@@ -1,5 +1,6 @@
 #include "server_version.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -8,11 +9,11 @@ namespace standin {
 namespace {
 
 constexpr std::array<ServerVersion, 5> kVersions = {{
-    {"2000", 8, 0, 2039, 0x71000001, 539, 80, "restored"},
-    {"2005", 9, 0, 5000, 0x72090002, 611, 90, "processed"},
-    {"2008", 10, 0, 5500, 0x730A0003, 655, 100, "processed"},
-    {"2008R2", 10, 50, 6000, 0x730B0003, 661, 100, "processed"},
-    {"2012", 11, 0, 7001, 0x74000004, 706, 110, "processed"},
+    {"2000", 8, 0, 2039, 0x71000001, 539, 80, "restored", "backed up"},
+    {"2005", 9, 0, 5000, 0x72090002, 611, 90, "processed", "processed"},
+    {"2008", 10, 0, 5500, 0x730A0003, 655, 100, "processed", "processed"},
+    {"2008R2", 10, 50, 6000, 0x730B0003, 661, 100, "processed", "processed"},
+    {"2012", 11, 0, 7001, 0x74000004, 706, 110, "processed", "processed"},
 }};
 
 // The file-format versions a SQL Server 2000 database passes on its way up, as the servers
@@ -44,6 +45,10 @@ bool can_open(const ServerVersion& server, const ServerVersion& made_by) {
     if (made_by.database_version > server.database_version)
         return false;
     return server.major < 11 || made_by.major > 8;
+}
+
+int level_on(const ServerVersion& server, int level) {
+    return server.major >= 11 ? std::max(level, 90) : level;
 }
 
 std::vector<int> upgrade_steps(int from, int to) {

@@ -13,10 +13,11 @@ struct ServerVersion {
     std::uint8_t major;
     std::uint8_t minor;
     std::uint16_t build;
-    std::uint32_t tds;        // the highest TDS version it speaks, as LOGINACK carries it
-    int database_version;     // of the files it writes
-    int compatibility_level;  // of the databases it creates
-    std::string_view percent; // the word ending 3211 in a restore
+    std::uint32_t tds;          // the highest TDS version it speaks, as LOGINACK carries it
+    int database_version;       // of the files it writes
+    int compatibility_level;    // of the databases it creates
+    std::string_view restored;  // the word ending 3211 in a restore
+    std::string_view backed_up; // and in a backup
 };
 
 const ServerVersion& sql2000();
@@ -29,6 +30,10 @@ std::string version_text(const ServerVersion& v);
 // Whether `server` can restore or attach what `made_by` wrote: never a newer release's files, and
 // from 2012 on no SQL Server 2000 files.
 bool can_open(const ServerVersion& server, const ServerVersion& made_by);
+
+// The compatibility level a database of `level` has on `server`: its own, raised to the lowest
+// the server supports (90 from 2012 on).
+int level_on(const ServerVersion& server, int level);
 
 // The database versions an upgrade from `from` to `to` passes, both ends included.
 std::vector<int> upgrade_steps(int from, int to);

@@ -168,9 +168,13 @@ Statement Parser::select() {
         return GetDate{};
     }
     expect("NAME");
+    SelectDatabases s;
+    if (accept_punct(',')) {
+        expect("CMPTLEVEL");
+        s.level = true;
+    }
     expect("FROM");
     sysdatabases();
-    SelectDatabases s;
     if (accept("WHERE")) {
         expect("NAME");
         expect_punct('=');

@@ -13,6 +13,7 @@ struct GetDate {};
 
 struct SelectDatabases {
     std::optional<std::string> name;
+    bool level = false; // the cmptlevel column too
 };
 
 struct FileList {

@@ -142,7 +142,10 @@ void run_getdate(const sql::GetDate&, Context& c) {
 
 void run_select(const sql::SelectDatabases& s, Context& c) {
     ByteWriter& w = c.r.out();
-    c.r.columns({{"name", ColumnType::NVarChar, 128, false}});
+    std::vector<Column> columns = {{"name", ColumnType::NVarChar, 128, false}};
+    if (s.level)
+        columns.push_back({"cmptlevel", ColumnType::Int, 1, false});
+    c.r.columns(columns);
     std::uint32_t rows = 0;
     std::lock_guard lock(c.catalogue.mutex());
     for (const Database& d : c.catalogue.all()) {
@@ -150,6 +153,8 @@ void run_select(const sql::SelectDatabases& s, Context& c) {
             continue;
         write_row_start(w);
         write_nvarchar(w, d.name);
+        if (s.level)
+            write_int(w, 1, d.level);
         ++rows;
     }
     c.r.done(done::kCount, rows);

@@ -157,10 +157,8 @@ void write_row_start(ByteWriter& w) {
 }
 
 void write_nvarchar(ByteWriter& w, const std::optional<std::string>& v) {
-    if (!v) {
-        w.u16le(0xFFFF);
-        return;
-    }
+    if (!v)
+        return write_null_varlength(w);
     const std::u16string u = clipped(*v, 4000);
     w.u16le(static_cast<std::uint16_t>(u.size() * 2));
     put_units(w, u);
@@ -206,9 +204,8 @@ void write_guid(ByteWriter& w, const std::uint8_t (&v)[16]) {
     w.raw(v, sizeof v);
 }
 
-void write_varbinary(ByteWriter& w, const Bytes& v) {
-    w.u16le(static_cast<std::uint16_t>(v.size()));
-    w.raw(v);
+void write_null_varlength(ByteWriter& w) {
+    w.u16le(0xFFFF);
 }
 
 } // namespace standin

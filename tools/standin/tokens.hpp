@@ -69,8 +69,9 @@ void write_numeric(ByteWriter& w, std::uint64_t v);
 void write_int(ByteWriter& w, std::uint8_t bytes, std::int64_t v);
 void write_bit(ByteWriter& w, bool v);
 void write_guid(ByteWriter& w, const std::uint8_t (&v)[16]);
-void write_varbinary(ByteWriter& w, const Bytes& v);
 // NULL in a nullable DateTime, Numeric, Int, Bit or Guid column.
 void write_null_fixed(ByteWriter& w);
+// NULL in a nullable NVarChar, Char or VarBinary column.
+void write_null_varlength(ByteWriter& w);
 
 } // namespace standin

@@ -52,9 +52,11 @@ protected:
         return ok ? std::move(c) : nullptr;
     }
     std::string make_backup(const std::string& name, const std::string& db,
-                            const std::vector<std::string>& files) {
+                            const std::vector<std::string>& files,
+                            const std::string& version = "2000") {
         const std::string path = dir_.path() + "/" + name;
-        std::vector<std::string> args = {standin_binary(), "make-backup", path, "--db", db};
+        std::vector<std::string> args = {standin_binary(), "make-backup", path, "--db", db,
+                                         "--version",      version};
         for (const std::string& f : files)
             args.insert(args.end(), {"--file", f});
         const RunResult r = run(args, "");

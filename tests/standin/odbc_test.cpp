@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 using namespace standin_test;
@@ -137,6 +138,90 @@ TEST_F(OdbcTest, CreateThenRestoreWritesTheBackupContents) {
                                      quote_string(mdf) + ", " + quote_string(ldf) + "\r\n");
     EXPECT_EQ(attached.first, SQL_NO_DATA) << attached.dump();
     EXPECT_FALSE(attached.failed) << attached.dump();
+}
+
+// SQL Server 2005 to 2008 R2 upgrade a 2000 database on restore and attach and keep its level;
+// 2012 refuses one, as 2000 and 2005 refuse sets of later servers, leaving nothing behind.
+TEST_F(OdbcTest, LaterVersionsUpgradeOrRefuseDatabasesOfOtherVersions) {
+    const std::string d = dir_.path() + "/";
+    const std::vector<std::string> files = {"D:Shop_Data:64K", "L:Shop_Log:64K"};
+    const std::string bak2000 = make_backup("s2000.bak", "Shop", files);
+    const std::string bak2008 = make_backup("s2008.bak", "Shop", files, "2008");
+    auto attach_sql = [&](const std::string& db) {
+        return "exec sp_attach_db " + quote_string(db) + ", " + quote_string(d + db + "_Data.MDF") +
+               ", " + quote_string(d + db + "_Log.LDF");
+    };
+    auto on = [&](const char* version) {
+        if (server_) {
+            EXPECT_EQ(server_->stop(), 0) << server_->stderr_text();
+        }
+        start({"--version", version});
+        return connect();
+    };
+    // Two databases' files in SQL Server 2000's format.
+    auto c = on("2000");
+    ASSERT_TRUE(c);
+    for (const char* db : {"Old", "Old2"}) {
+        ASSERT_FALSE(c->exec(create_sql(db, d, std::string(db) + "_D", "L")).failed);
+        ASSERT_FALSE(c->exec("exec sp_detach_db " + quote_string(db)).failed);
+    }
+    // A 2008 set: 2000 cannot read its media at all, 2005 lists no files and restores nothing.
+    for (const auto& [version, restore] : {std::pair{"2000", 3241L}, std::pair{"2005", 3169L}}) {
+        c = on(version);
+        ASSERT_TRUE(c);
+        EXPECT_EQ(c->exec("RESTORE FILELISTONLY FROM DISK = " + quote_string(bak2008)).numbers(),
+                  (std::vector<long>{3241, 3013}))
+            << version;
+        EXPECT_EQ(c->exec(restore_sql("R", bak2008, d, "Shop_Data", "Shop_Log")).numbers(),
+                  (std::vector<long>{restore, 3013}))
+            << version;
+    }
+
+    c = on("2008");
+    ASSERT_TRUE(c);
+    const Outcome restored = c->exec(restore_sql("New", bak2000, d, "Shop_Data", "Shop_Log"));
+    EXPECT_FALSE(restored.failed) << restored.dump();
+    std::vector<std::string> texts;
+    for (const Diag& m : restored.diags)
+        texts.push_back(m.text.substr(m.text.find("[SQL Server]") + 12));
+    // 10 percent steps, 4035 per file, 944, 36 upgrade steps, 3014.
+    ASSERT_EQ(texts.size(), 10u + 2u + 1u + 36u + 1u) << restored.dump();
+    EXPECT_EQ(texts[0], "10 percent processed.");
+    EXPECT_EQ(texts[12], "Converting database 'New' from version 539 to the current version 655.");
+    EXPECT_EQ(texts[13],
+              "Database 'New' running the upgrade step from version 539 to version 551.");
+    EXPECT_EQ(texts[48],
+              "Database 'New' running the upgrade step from version 654 to version 655.");
+    EXPECT_EQ(texts[49].rfind("RESTORE DATABASE successfully processed", 0), 0u) << texts[49];
+    const Outcome upgraded = c->exec(attach_sql("Old"));
+    EXPECT_FALSE(upgraded.failed) << upgraded.dump();
+    EXPECT_EQ(upgraded.numbers().size(), 37u) << upgraded.dump();
+    ASSERT_FALSE(c->exec(create_sql("Fresh", d, "F_D", "F_L")).failed);
+    std::map<std::string, std::string> level;
+    for (const Row& row : c->exec("SELECT name, cmptlevel FROM master..sysdatabases").rows)
+        level[row[0].value_or("")] = row[1].value_or("");
+    EXPECT_EQ(level["New"], "80");
+    EXPECT_EQ(level["Old"], "80");
+    EXPECT_EQ(level["Fresh"], "100");
+
+    c = on("2012");
+    ASSERT_TRUE(c);
+    const Outcome refused = c->exec(restore_sql("Refused", bak2000, d, "Shop_Data", "Shop_Log"));
+    EXPECT_EQ(refused.numbers(), (std::vector<long>{3169, 3013})) << refused.dump();
+    ASSERT_FALSE(refused.diags.empty());
+    EXPECT_NE(refused.diags[0].text.find("server running version 8.00.2039. That version is "
+                                         "incompatible with this server, which is running "
+                                         "version 11.00.7001."),
+              std::string::npos)
+        << refused.diags[0].text;
+    EXPECT_EQ(c->exec(attach_sql("Old2")).numbers(), (std::vector<long>{950, 1813}));
+    for (const char* db : {"Refused", "Old2"})
+        EXPECT_TRUE(
+            c->exec("SELECT name FROM master..sysdatabases WHERE name = " + quote_string(db))
+                .rows.empty())
+            << db;
+    EXPECT_FALSE(fs::exists(d + "Refused_Data.MDF"));
+    EXPECT_FALSE(fs::exists(d + "Refused_Log.LDF"));
 }
 
 TEST_F(OdbcTest, MappedDriveLettersNameFilesUnderTheirFolder) {

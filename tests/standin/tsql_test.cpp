@@ -74,6 +74,68 @@ TEST_F(TsqlTest, LoginSucceedsWithEitherTdsVersionOnEachServerVersion) {
     }
 }
 
+// Each version's RESTORE HEADERONLY and FILELISTONLY columns in its documented order, and the
+// version a set was made by in the set's row rather than the server's.
+TEST_F(TsqlTest, BackupListsHaveEachVersionsColumns) {
+    const std::string bak2000 = dir_.path() + "/shop2000.bak";
+    const std::string bak2008 = dir_.path() + "/shop2008.bak";
+    for (const auto& [bak, version] : {std::pair{bak2000, "2000"}, std::pair{bak2008, "2008"}}) {
+        const RunResult made =
+            run({standin_binary(), "make-backup", bak, "--db", "Shop", "--file", "D:Shop_Data:64K",
+                 "--file", "L:Shop_Log:64K", "--version", version},
+                "");
+        ASSERT_EQ(made.status, 0) << made.output;
+    }
+    const std::string up_to_flags =
+        "BackupName\tBackupDescription\tBackupType\tExpirationDate\tCompressed\tPosition\t"
+        "DeviceType\tUserName\tServerName\tDatabaseName\tDatabaseVersion\tDatabaseCreationDate\t"
+        "BackupSize\tFirstLSN\tLastLSN\tCheckpointLSN\tDatabaseBackupLSN\tBackupStartDate\t"
+        "BackupFinishDate\tSortOrder\tCodePage\tUnicodeLocaleId\tUnicodeComparisonStyle\t"
+        "CompatibilityLevel\tSoftwareVendorId\tSoftwareVersionMajor\tSoftwareVersionMinor\t"
+        "SoftwareVersionBuild\tMachineName\tFlags";
+    const std::string header2005 =
+        up_to_flags +
+        "\tBindingID\tRecoveryForkID\tCollation\tFamilyGUID\tHasBulkLoggedData\tIsSnapshot\t"
+        "IsReadOnly\tIsSingleUser\tHasBackupChecksums\tIsDamaged\tBeginsLogChain\t"
+        "HasIncompleteMetaData\tIsForceOffline\tIsCopyOnly\tFirstRecoveryForkID\tForkPointLSN\t"
+        "RecoveryModel\tDifferentialBaseLSN\tDifferentialBaseGUID\tBackupTypeDescription\t"
+        "BackupSetGUID";
+    const std::string files2000 = "LogicalName\tPhysicalName\tType\tFileGroupName\tSize\tMaxSize";
+    const std::string files2005 =
+        files2000 +
+        "\tFileId\tCreateLSN\tDropLSN\tUniqueId\tReadOnlyLSN\tReadWriteLSN\tBackupSizeInBytes\t"
+        "SourceBlockSize\tFileGroupId\tLogGroupGUID\tDifferentialBaseLSN\tDifferentialBaseGUID\t"
+        "IsReadOnly\tIsPresent";
+    struct Version {
+        const char* name;
+        std::string header;
+        std::string files;
+    };
+    const std::vector<Version> versions = {
+        {"2005", header2005, files2005},
+        {"2008", header2005 + "\tCompressedBackupSize", files2005 + "\tTDEThumbprint"},
+        {"2008R2", header2005 + "\tCompressedBackupSize", files2005 + "\tTDEThumbprint"},
+        {"2012", header2005 + "\tCompressedBackupSize\tContainment", files2005 + "\tTDEThumbprint"},
+    };
+    auto has_line = [](const std::string& out, const std::string& line) {
+        const std::size_t at = out.find(line + "\n");
+        return at != std::string::npos && (at == 0 || out[at - 1] == ' ' || out[at - 1] == '\n');
+    };
+    for (const Version& v : versions) {
+        EXPECT_EQ(server_->stop(), 0) << server_->stderr_text();
+        server_ = std::make_unique<Standin>(
+            dir_.path() + "/root" + v.name,
+            std::vector<std::string>{"--login", "sa:secret", "--version", v.name});
+        const RunResult r = tsql("RESTORE HEADERONLY FROM DISK = N'" + bak2008 +
+                                 "'\ngo\nRESTORE FILELISTONLY FROM DISK = N'" + bak2000 + "'");
+        EXPECT_TRUE(has_line(r.output, v.header)) << v.name << "\n" << r.output;
+        EXPECT_TRUE(has_line(r.output, v.files)) << v.name << "\n" << r.output;
+        // DatabaseVersion, then CompatibilityLevel, vendor and version of the 2008 that made it.
+        EXPECT_NE(r.output.find("\tShop\t655\t"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("\t100\t4608\t10\t0\t5500\t"), std::string::npos) << r.output;
+    }
+}
+
 TEST_F(TsqlTest, WrongPasswordFailsWith18456) {
     const RunResult r = tsql("SELECT GETDATE()", "not-the-password");
     EXPECT_NE(r.status, 0) << r.output;

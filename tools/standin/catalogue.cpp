@@ -99,9 +99,9 @@ void Catalogue::save() const {
         for (const Database& d : dbs_) {
             if (is_system(d.name))
                 continue;
-            out << "db " << encode_field(d.name) << ' ' << d.state << ' ' << d.level << "\nlog "
-                << d.lsn << ' ' << d.lsn_time << ' ' << d.log_start << ' ' << d.full_checkpoint
-                << ' ' << d.restored << "\n";
+            out << "db " << encode_field(d.name) << ' ' << d.state << "\nlevel " << d.level
+                << "\nlog " << d.lsn << ' ' << d.lsn_time << ' ' << d.log_start << ' '
+                << d.full_checkpoint << ' ' << d.restored << "\n";
             for (const DbFile& f : d.files)
                 out << "file " << f.type << ' ' << encode_field(f.logical) << ' '
                     << encode_field(f.path) << "\n";
@@ -143,9 +143,10 @@ void Catalogue::load() {
             if (!name || (b != "ONLINE" && b != "RESTORING"))
                 throw bad();
             dbs_.push_back(Database{*name, b, {}});
-            // Catalogues written before levels were kept hold SQL Server 2000 databases.
+        } else if (word == "level" && !dbs_.empty()) {
+            // Catalogues written before levels were kept have no such line: level 80 databases.
             if (!(ls >> dbs_.back().level))
-                dbs_.back().level = 80;
+                throw bad();
         } else if (word == "log" && !dbs_.empty()) {
             // Catalogues written before log positions were kept have no such line.
             Database& d = dbs_.back();

@@ -175,6 +175,10 @@ TEST_F(OdbcTest, LaterVersionsUpgradeOrRefuseDatabasesOfOtherVersions) {
         EXPECT_EQ(c->exec(restore_sql("R", bak2008, d, "Shop_Data", "Shop_Log")).numbers(),
                   (std::vector<long>{restore, 3013}))
             << version;
+        // Nor does either append its own set to that media.
+        EXPECT_EQ(c->exec("BACKUP DATABASE [master] TO DISK = " + quote_string(bak2008)).numbers(),
+                  (std::vector<long>{3241, 3013}))
+            << version;
     }
 
     c = on("2008");

@@ -5,6 +5,7 @@
 #include "messages.hpp"
 #include "statements.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -294,7 +295,11 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
     // Without INIT or FORMAT the set goes after those already on the device.
     std::vector<BackupHeader> sets;
     const BackupRead existing = s.init ? BackupRead::Missing : read_backup_device(s.disk, sets);
-    if (existing == BackupRead::Malformed) {
+    // Media a later server wrote cannot take this server's set after its own.
+    const bool foreign = std::any_of(sets.begin(), sets.end(), [&](const BackupHeader& set) {
+        return written_later(set, c.version);
+    });
+    if (existing == BackupRead::Malformed || (existing == BackupRead::Ok && foreign)) {
         c.r.error(3241, msg::media_malformed(s.disk));
         return abort();
     }

@@ -24,13 +24,9 @@ double seconds_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
 
-namespace {
-
-bool newer(const BackupHeader& set, const ServerVersion& server) {
+bool written_later(const BackupHeader& set, const ServerVersion& server) {
     return set.made_by->database_version > server.database_version;
 }
-
-} // namespace
 
 const BackupHeader* find_set(const std::string& disk, int file, std::vector<BackupHeader>& sets,
                              const ServerVersion& server, SetUse use, Response& r) {
@@ -45,8 +41,9 @@ const BackupHeader* find_set(const std::string& disk, int file, std::vector<Back
         break;
     }
     // SQL Server 2000 cannot read the media later releases write at all.
-    if (&server == &sql2000() &&
-        std::any_of(sets.begin(), sets.end(), [&](const auto& s) { return newer(s, server); })) {
+    if (&server == &sql2000() && std::any_of(sets.begin(), sets.end(), [&](const auto& s) {
+            return written_later(s, server);
+        })) {
         r.error(3241, msg::media_malformed(disk));
         return nullptr;
     }
@@ -55,7 +52,7 @@ const BackupHeader* find_set(const std::string& disk, int file, std::vector<Back
         return nullptr;
     }
     const BackupHeader& set = sets[static_cast<std::size_t>(file) - 1];
-    if (use == SetUse::FileList && newer(set, server)) {
+    if (use == SetUse::FileList && written_later(set, server)) {
         r.error(3241, msg::media_malformed(disk));
         return nullptr;
     }

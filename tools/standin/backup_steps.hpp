@@ -20,6 +20,9 @@ std::uint64_t pages(std::uint64_t bytes);
 std::string seconds_and_rate(std::uint64_t total_pages, double secs);
 double seconds_since(std::chrono::steady_clock::time_point t);
 
+// Whether a later release than `server` wrote the set.
+bool written_later(const BackupHeader& set, const ServerVersion& server);
+
 enum class SetUse { Header, FileList, Restore };
 
 // The set at position `file` of the device, or nullptr once the error saying why is written:

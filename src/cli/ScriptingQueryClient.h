@@ -32,6 +32,7 @@ public:
     }
     bool isConnected() const override { return server_.isConnected(); }
     void resumeAfterCancel() override { server_.resumeAfterCancel(); }
+    QString serverVersion() const override { return server_.serverVersion(); }
 
 private:
     db::QueryClient& server_;

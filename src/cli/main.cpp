@@ -208,6 +208,9 @@ int main(int argc, char* argv[]) {
                         restore::NoticeKind::Error);
         return Cancelled;
     }
+    if (const auto& refusal = run.versionRefusal()) {
+        err << refusal->englishText() << '\n' << Qt::flush;
+    }
     if (run.createdDatabase() == restore::CreatedDatabase::MayRemain) {
         err << mayRemainNotice(request->databaseName) << Qt::flush;
     }

@@ -110,6 +110,17 @@ bool connectionIsDead(const Handle& dbc) {
     return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
 }
 
+QString infoText(const Handle& dbc, SQLUSMALLINT item) {
+    SQLWCHAR text[64] = {};
+    SQLSMALLINT bytes = 0;
+    const SQLRETURN rc = SQLGetInfoW(dbc.get(), item, text, SQLSMALLINT(sizeof text), &bytes);
+    if (!SQL_SUCCEEDED(rc)) {
+        return {};
+    }
+    const qsizetype length = std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), 63);
+    return fromWide(text, length);
+}
+
 Handle allocate(SQLSMALLINT type, const Handle& parent) {
     SQLHANDLE handle = SQL_NULL_HANDLE;
     const SQLRETURN rc = SQLAllocHandle(type, parent ? parent.get() : SQL_NULL_HANDLE, &handle);

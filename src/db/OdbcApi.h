@@ -94,6 +94,9 @@ SQLRETURN check(const Handle& handle, const char* call, SQLRETURN rc);
 // when it cannot tell.
 bool connectionIsDead(const Handle& dbc);
 
+// A text the driver tells of its connection (SQLGetInfo); empty when it cannot.
+QString infoText(const Handle& dbc, SQLUSMALLINT item);
+
 // A new handle of `type` under `parent` (an environment when `parent` is empty).
 Handle allocate(SQLSMALLINT type, const Handle& parent);
 

@@ -25,6 +25,7 @@ struct OdbcQueryClient::State {
 
     Handle env;
     odbc::Connection connection;
+    QString serverVersion; // of the connection held
     std::optional<OdbcDriverChoice> driver;
     // Whether the statement under way went out on a connection kept from an earlier one.
     bool onKeptConnection = false;
@@ -88,6 +89,7 @@ struct OdbcQueryClient::State {
                                 SQLSMALLINT(odbcString.size()), nullptr, 0, nullptr,
                                 SQL_DRIVER_NOPROMPT));
         fresh.markConnected();
+        serverVersion = odbc::infoText(dbc, SQL_DBMS_VER);
         connection = std::move(fresh);
     }
 
@@ -219,6 +221,10 @@ void OdbcQueryClient::resumeAfterCancel() {
 
 bool OdbcQueryClient::isConnected() const {
     return d_->connection.isConnected();
+}
+
+QString OdbcQueryClient::serverVersion() const {
+    return isConnected() ? d_->serverVersion : QString();
 }
 
 void OdbcQueryClient::checkConnectionString(const QString& connectionString) {

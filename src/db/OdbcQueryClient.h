@@ -50,6 +50,7 @@ public:
     void setMessageObserver(MessageObserver observer) override;
     bool isConnected() const override;
     void resumeAfterCancel() override;
+    QString serverVersion() const override;
 
     // From any thread, without waiting: stops the statement in flight. The executing call returns
     // once the server has acknowledged and raises StatementCancelled.

@@ -67,6 +67,9 @@ public:
     virtual bool isConnected() const = 0;
     // After a cancel stopped a statement, lets the next ones run: they undo what it left behind.
     virtual void resumeAfterCancel() = 0;
+    // The server's version as its login reported it, e.g. "10.50.6000"; empty while no connection
+    // is held.
+    virtual QString serverVersion() const = 0;
 };
 
 } // namespace db

@@ -70,6 +70,7 @@ void RestoreRun::refuseExistingCatalogTargets(const RestoreRequest& request) {
 }
 
 bool RestoreRun::run(RestoreRequest& request) {
+    versionRefusal_.reset();
     view_.clearProgressLines();
     AddProgressLine(ConnectLine);
     qry_.close();
@@ -94,7 +95,30 @@ bool RestoreRun::run(RestoreRequest& request) {
     }
 }
 
+// A server newer than SQL Server 2000 would refuse a backup it cannot upgrade only at the restore,
+// after the create; SQL Server 2000 itself refuses a newer backup at its file list.
+void RestoreRun::refuseBackupOfIncompatibleVersion(const RestoreRequest& request) {
+    const std::optional<ServerVersion> server = parseServerVersion(qry_.serverVersion());
+    if (!server || !server->isNewerThan2000()) {
+        return;
+    }
+    openQuery(buildStatement(StatementKind::BackupSets, request));
+    for (qry_.first(); !qry_.atEnd(); qry_.next()) {
+        if (qry_.fieldText(QStringLiteral("Position")).toInt() != request.backupSet) {
+            continue;
+        }
+        const ServerVersion backup{qry_.fieldText(QStringLiteral("SoftwareVersionMajor")).toInt(),
+                                   qry_.fieldText(QStringLiteral("SoftwareVersionMinor")).toInt(),
+                                   qry_.fieldText(QStringLiteral("SoftwareVersionBuild")).toInt()};
+        versionRefusal_ = restore::versionRefusal(*server, backup);
+        if (versionRefusal_) {
+            throw db::QueryError(versionRefusal_->chineseText());
+        }
+    }
+}
+
 bool RestoreRun::restoreBackup(RestoreRequest& request) {
+    refuseBackupOfIncompatibleVersion(request);
     openQuery(buildStatement(StatementKind::FileList, request));
     if (!takeFileList(readFileList(qry_), request)) {
         view_.showNotice(NoLogicalNamesNotice, NoticeKind::Error);

@@ -3,6 +3,9 @@
 #include "db/QueryClient.h"
 #include "restore/RestoreRequest.h"
 #include "restore/RestoreView.h"
+#include "restore/ServerVersion.h"
+
+#include <optional>
 
 namespace restore {
 
@@ -24,6 +27,8 @@ public:
     bool run(RestoreRequest& request);
 
     CreatedDatabase createdDatabase() const { return created_; }
+    // Set when the run ended because the server cannot restore the backup.
+    const std::optional<VersionRefusal>& versionRefusal() const { return versionRefusal_; }
 
 private:
     void AddProgressLine(const QString& text);
@@ -36,12 +41,14 @@ private:
     bool restoreBackup(RestoreRequest& request);
     void restoreSequence(const RestoreRequest& request);
     void refuseExistingCatalogTargets(const RestoreRequest& request);
+    void refuseBackupOfIncompatibleVersion(const RestoreRequest& request);
     void dropCreatedDatabase(const RestoreRequest& request);
     void attachDataFiles(const RestoreRequest& request);
 
     db::QueryClient& qry_;
     RestoreView& view_;
     CreatedDatabase created_ = CreatedDatabase::None;
+    std::optional<VersionRefusal> versionRefusal_;
 };
 
 } // namespace restore

@@ -32,6 +32,7 @@ public:
     void setMessageObserver(db::MessageObserver observer) override;
     bool isConnected() const override { return client_.isConnected(); }
     void resumeAfterCancel() override { client_.resumeAfterCancel(); }
+    QString serverVersion() const override { return client_.serverVersion(); }
 
 private:
     void waitFor(const std::function<void()>& call);

@@ -68,12 +68,16 @@ protected:
         // D: is the scratch folder, as a Windows server would see its own disk.
         quarn_test::StandinProcess::Options options;
         options.drives = QStringList{"D=" + server.scratch()};
+        options.version = serverVersion();
         ASSERT_TRUE(server.start(options)) << server.errorString().toStdString();
         backup = server.scratch() + "/Shop.bak";
         ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:1M", "L:Shop_Log:1M"}))
             << server.errorString().toStdString();
         dataDir = server.scratch() + "/data";
     }
+
+    // The version of SQL Server the stand-in answers as; empty for its own, SQL Server 2000.
+    virtual QString serverVersion() const { return {}; }
 
     QStringList restoreArguments(const QString& name) const {
         return {"--server", server.dataSource(),
@@ -96,6 +100,15 @@ protected:
     QString backup;
     QString dataDir;
 };
+
+// SQL Server 2008 upgrades a SQL Server 2000 backup as it restores it; to the run it is the same.
+class CliAgainstEachServer : public CliAgainstStandin,
+                             public ::testing::WithParamInterface<const char*> {
+protected:
+    QString serverVersion() const override { return QString::fromLatin1(GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Versions, CliAgainstEachServer, ::testing::Values("2000", "2008"));
 
 } // namespace
 
@@ -241,7 +254,7 @@ TEST_F(CliAgainstStandin, RelativePathsAreTakenFromTheCurrentFolderAndScriptCrea
     }
 }
 
-TEST_F(CliAgainstStandin, RestoresABackupAndPrintsEachStepAsItCompletes) {
+TEST_P(CliAgainstEachServer, RestoresABackupAndPrintsEachStepAsItCompletes) {
     const QString name = QStringLiteral("O'Brien]新库");
     const Outcome outcome = runCli(restoreArguments(name));
 
@@ -472,7 +485,7 @@ TEST_F(CliAgainstStandin, ScriptReadsTheFileListAndSendsNothingThatChangesTheSer
 
 // A device of three sets: D,L, then D,D,L, then D,L,L,F. The files of the last two name a folder
 // of their own, where a detached database's file lies at every original path.
-TEST_F(CliAgainstStandin, ListsTheSetsAndRestoresTheChosenOneWithEveryFile) {
+TEST_P(CliAgainstEachServer, ListsTheSetsAndRestoresTheChosenOneWithEveryFile) {
     using Device = quarn_test::StandinProcess::Device;
     const QString device = server.scratch() + "/sets.bak";
     const QString origin = server.scratch() + "/origin/";
@@ -561,6 +574,49 @@ TEST_F(CliAgainstStandin, ListsTheSetsAndRestoresTheChosenOneWithEveryFile) {
         << describe(refused);
     EXPECT_TRUE(server.batches().last().startsWith("CREATE DATABASE [Again]"));
     EXPECT_FALSE(server.catalogueText().contains("db Again"));
+}
+
+// Found out before anything is made: SQL Server 2012 cannot upgrade a SQL Server 2000 backup, which
+// the run reads in its header; SQL Server 2000 cannot read a newer backup's file list at all.
+TEST(CliVersions, ABackupTheServerCannotRestoreIsRefusedBeforeTheCreate) {
+    if (quarn_test::StandinProcess::binary().isEmpty()) {
+        GTEST_SKIP() << "the stand-in was not built";
+    }
+    const struct {
+        QString server;
+        QString madeBy;
+        QStringList said;
+        QString lastBatch;
+    } rows[] = {
+        {"2012",
+         "2000",
+         {QStringLiteral("服务器 SQL Server 2012 (11.0.7001) 不能恢复 SQL Server 2000 (8.0.2039) "
+                         "的备份，未做任何更改。"),
+          "The server, SQL Server 2012 (11.0.7001), cannot restore a backup made by SQL Server "
+          "2000 (8.0.2039); nothing was changed."},
+         "RESTORE HEADERONLY"},
+        {"2000", "2008", {"is incorrectly formed"}, "RESTORE FILELISTONLY"},
+    };
+    for (const auto& row : rows) {
+        quarn_test::StandinProcess server;
+        ASSERT_TRUE(server.start({.version = row.server})) << server.errorString().toStdString();
+        const QString backup = server.scratch() + "/Newer.bak";
+        ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"},
+                                      quarn_test::StandinProcess::Device::New, row.madeBy))
+            << server.errorString().toStdString();
+        const QString dataDir = server.scratch() + "/data";
+        const Outcome outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--backup",
+                                        backup, "--name", "Moved", "--dir", dataDir});
+
+        EXPECT_EQ(outcome.exitCode, 1) << describe(outcome);
+        for (const QString& text : row.said) {
+            EXPECT_TRUE(outcome.err.contains(text)) << describe(outcome);
+        }
+        EXPECT_TRUE(server.batches().last().startsWith(row.lastBatch))
+            << server.batches().join("|").toStdString();
+        EXPECT_FALSE(server.catalogueText().contains("Moved")) << describe(outcome);
+        EXPECT_EQ(QDir(dataDir).entryList(QDir::Files), QStringList());
+    }
 }
 
 TEST_F(CliAgainstStandin, DefaultsFileFillsUnsetOptionsAndOptionsWin) {

@@ -192,6 +192,8 @@ TEST_F(OdbcClientStandin, ConnectsAndReadsTheConnectionTest) {
     qry.open();
     ASSERT_FALSE(qry.atEnd());
     EXPECT_TRUE(qry.isConnected());
+    // From the login's acknowledgement, as the driver words it.
+    EXPECT_EQ(qry.serverVersion(), "08.00.2039");
     // The column has no name; its value is a date and time.
     const QString now = qry.fieldText("");
     EXPECT_TRUE(QDateTime::fromString(now.left(19), "yyyy-MM-dd hh:mm:ss").isValid())
@@ -463,6 +465,7 @@ TEST_F(OdbcClientStandin, KeepsTheConnectionUntilTheStringChanges) {
     qry.close();
     qry.setConnectionString(oledbFor(standin.dataSource(), "other", "pw"));
     EXPECT_FALSE(qry.isConnected());
+    EXPECT_EQ(qry.serverVersion(), "");
     EXPECT_TRUE(clientPortsTo(standin.port()).empty()) << "a changed string drops it at once";
     qry.setStatement("SELECT GETDATE()");
     qry.open();

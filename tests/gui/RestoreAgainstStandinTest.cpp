@@ -1,5 +1,6 @@
-// The start button runs a real restore through ODBC and FreeTDS against the SQL Server 2000
-// stand-in, writing into the window's own progress area.
+// The start button runs a real restore through ODBC and FreeTDS against the stand-in, writing into
+// the window's own progress area: once as SQL Server 2000, once as SQL Server 2008, which upgrades
+// the backups and data files as it takes them.
 
 #include "BackupRestoreInputs.h"
 #include "WindowFixture.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -56,6 +58,9 @@ QString describe(const QList<FakeDesktop::Notice>& notices) {
 class RestoreAgainstStandinTest : public QObject, private WindowFixture {
     Q_OBJECT
 
+public:
+    explicit RestoreAgainstStandinTest(QString version) : version(std::move(version)) {}
+
 private slots:
     void initTestCase();
     void init();
@@ -81,13 +86,19 @@ private:
     // Sends statements as the stand-in's sa; empty on success, else the client's text.
     QString send(const QStringList& statements);
 
+    // Options for a stand-in of the version under test.
+    quarn_test::StandinProcess::Options serverOptions(const QStringList& faults = {}) const {
+        return {.faults = faults, .version = version};
+    }
+
+    const QString version;
     quarn_test::StandinProcess standin;
     QString backupPath;
 };
 
 void RestoreAgainstStandinTest::initTestCase() {
     // D: is the scratch folder, as a Windows server would see its own disk.
-    quarn_test::StandinProcess::Options options;
+    quarn_test::StandinProcess::Options options = serverOptions();
     options.drives = QStringList{u"D="_s + standin.scratch()};
     QVERIFY2(standin.start(options), qPrintable(standin.errorString()));
     backupPath = QDir(standin.scratch()).filePath(u"Shop.bak"_s);
@@ -199,7 +210,7 @@ void RestoreAgainstStandinTest::refusedFieldsSendNothingThenCorrectedFieldsResto
 // percent rise, and a click on d3, typing into e1 and a close request meanwhile change nothing.
 void RestoreAgainstStandinTest::longRestoreShowsItsPercentAndTakesNoInput() {
     quarn_test::StandinProcess slow;
-    QVERIFY2(slow.start({{u"sa:secret"_s}, {u"rate:1048576"_s}}), qPrintable(slow.errorString()));
+    QVERIFY2(slow.start(serverOptions({u"rate:1048576"_s})), qPrintable(slow.errorString()));
     const QString backup = QDir(slow.scratch()).filePath(u"Slow.bak"_s);
     QVERIFY2(slow.makeBackup(backup, u"Shop"_s, {u"D:Shop_Data:1M"_s, u"L:Shop_Log:1M"_s}),
              qPrintable(slow.errorString()));
@@ -241,7 +252,8 @@ void RestoreAgainstStandinTest::longRestoreShowsItsPercentAndTakesNoInput() {
     QCOMPARE(
         progress(),
         QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark}).join(u'\n'));
-    QCOMPARE(slow.batches().size(), 4);
+    // A server newer than SQL Server 2000 is asked for the backup's version first.
+    QCOMPARE(slow.batches().size(), version == u"2000" ? 4 : 5);
 }
 
 QString RestoreAgainstStandinTest::restoreInto(const QString& backup, const QString& name) {
@@ -274,7 +286,7 @@ QString RestoreAgainstStandinTest::send(const QStringList& statements) {
 void RestoreAgainstStandinTest::failedRestoreLeavesNothingInTheWayOfTheNextPress() {
     const QString failure = u"RESTORE DATABASE is terminating abnormally"_s;
     quarn_test::StandinProcess server;
-    QVERIFY2(server.start({{u"sa:secret"_s}, {u"error:restore:3013:"_s + failure}}),
+    QVERIFY2(server.start(serverOptions({u"error:restore:3013:"_s + failure})),
              qPrintable(server.errorString()));
     const QString backup = QDir(server.scratch()).filePath(u"Shop.bak"_s);
     QVERIFY2(server.makeBackup(backup, u"Shop"_s, {u"D:Shop_Data:1M"_s, u"L:Shop_Log:1M"_s}),
@@ -295,7 +307,7 @@ void RestoreAgainstStandinTest::failedRestoreLeavesNothingInTheWayOfTheNextPress
     QCOMPARE(target.entryList(QDir::Files), QStringList());
 
     QVERIFY(server.stop());
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    QVERIFY2(server.start(serverOptions()), qPrintable(server.errorString()));
     find<QComboBox>("b1")->setEditText(server.dataSource());
     desktop.notices.clear();
     pressStart();
@@ -485,8 +497,13 @@ int main(int argc, char* argv[]) {
         std::puts("skipped: this build has no SQL Server stand-in");
         return 77;
     }
-    RestoreAgainstStandinTest test;
-    return QTest::qExec(&test, argc, argv);
+    int failed = 0;
+    for (const QString& version : {u"2000"_s, u"2008"_s}) {
+        std::printf("against SQL Server %s\n", qPrintable(version));
+        RestoreAgainstStandinTest test(version);
+        failed += QTest::qExec(&test, argc, argv);
+    }
+    return failed;
 }
 
 #include "RestoreAgainstStandinTest.moc"

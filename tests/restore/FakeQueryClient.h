@@ -30,6 +30,7 @@ public:
     Failure failureKind = Failure::Error;
     int alsoFailAt = -1; // a second failing statement, with the same text
     bool connected = true;
+    QString version; // the server's, as its login reports it; empty: not known
 
     void close() override { calls << "close"; }
     void setConnectionString(const QString& text) override { calls << "connect:" + text; }
@@ -60,6 +61,7 @@ public:
     }
     bool isConnected() const override { return connected; }
     void resumeAfterCancel() override { cancelled_ = false; }
+    QString serverVersion() const override { return version; }
 
 private:
     void send() {

@@ -113,6 +113,63 @@ TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
     }
 }
 
+// Only a server newer than SQL Server 2000 is asked for the version of the set restored, and one
+// that cannot upgrade it ends the run before anything is made.
+TEST(RestoreRun, ANewerServerRefusesABackupItCannotUpgradeBeforeTheCreate) {
+    const auto set = [](int position, const QString& version, const QString& logical,
+                        const QString& type) {
+        const QStringList parts = version.split('.');
+        FakeQueryClient::Row row = fileRow(logical, type);
+        row.insert("POSITION", QString::number(position));
+        row.insert("SOFTWAREVERSIONMAJOR", parts[0]);
+        row.insert("SOFTWAREVERSIONMINOR", parts[1]);
+        row.insert("SOFTWAREVERSIONBUILD", parts[2]);
+        return row;
+    };
+    const struct {
+        QString server;
+        QString backup; // of set 1; set 2 is a SQL Server 2008 one
+        int restoredSet;
+        QString refusal; // empty when the restore goes ahead
+    } rows[] = {
+        {"08.00.2039", "10.0.1600", 1, {}},
+        {"10.50.6000", "8.0.2039", 1, {}},
+        {"11.00.7001", "8.0.2039", 1,
+         "服务器 SQL Server 2012 (11.0.7001) 不能恢复 SQL Server 2000 (8.0.2039) 的备份，"
+         "未做任何更改。请先将它恢复到能升级它的版本"},
+        {"11.00.7001", "8.0.2039", 2, {}},
+        {"10.00.5500", "10.50.6000", 1,
+         "服务器 SQL Server 2008 (10.0.5500) 不能恢复 SQL Server 2008 R2 (10.50.6000) 的备份，"
+         "未做任何更改。"},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.version = row.server;
+        qry.rows = {set(1, row.backup, "Shop_Data", "D"), set(2, "10.0.1600", "Shop_Log", "L")};
+        RecordingView view;
+        RestoreRequest r = request(SourceKind::Backup);
+        r.backupSet = row.restoredSet;
+        const std::string context = (row.server + " restoring set " +
+                                     QString::number(row.restoredSet) + " made by " + row.backup)
+                                        .toStdString();
+
+        EXPECT_EQ(RestoreRun(qry, view).run(r), row.refusal.isEmpty()) << context;
+
+        const QString headers = buildStatement(StatementKind::BackupSets, r);
+        EXPECT_EQ(qry.sent.contains(headers), !row.server.startsWith("08")) << context;
+        ASSERT_EQ(view.notices.size(), 1u) << context;
+        if (row.refusal.isEmpty()) {
+            EXPECT_EQ(qry.sent.size(), qry.sent.contains(headers) ? 5 : 4) << context;
+            continue;
+        }
+        EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()", headers})) << context;
+        EXPECT_EQ(view.lines, QStringList{Connect + Ok}) << context;
+        EXPECT_TRUE(
+            view.notices[0].first.startsWith("恢复过程出错,具体错误信息是:\r\r" + row.refusal))
+            << view.notices[0].first.toStdString();
+    }
+}
+
 TEST(RestoreRun, DataFilesAttachTheFileAndItsLog) {
     FakeQueryClient qry;
     RecordingView view;

@@ -67,6 +67,9 @@ bool StandinProcess::start(const Options& options) {
     for (const QString& drive : options.drives) {
         arguments << QStringLiteral("--drive") << drive;
     }
+    if (!options.version.isEmpty()) {
+        arguments << QStringLiteral("--version") << options.version;
+    }
     process_ = std::make_unique<QProcess>();
     process_->setProgram(binary());
     process_->setArguments(arguments);
@@ -182,10 +185,13 @@ QString StandinProcess::catalogueText() const {
 }
 
 bool StandinProcess::makeBackup(const QString& out, const QString& database,
-                                const QStringList& files, Device device) {
+                                const QStringList& files, Device device, const QString& version) {
     QStringList arguments{QStringLiteral("make-backup"), out, QStringLiteral("--db"), database};
     if (device == Device::Append) {
         arguments << QStringLiteral("--append");
+    }
+    if (!version.isEmpty()) {
+        arguments << QStringLiteral("--version") << version;
     }
     for (const QString& file : files) {
         arguments << QStringLiteral("--file") << file;

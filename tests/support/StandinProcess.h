@@ -9,14 +9,15 @@
 
 namespace quarn_test {
 
-// The SQL Server 2000 stand-in (tools/standin) run for one test: 127.0.0.1, a free port, a fresh
+// The SQL Server stand-in (tools/standin) run for one test: 127.0.0.1, a free port, a fresh
 // root folder and batch log, stopped with SIGTERM when the object goes.
 class StandinProcess {
 public:
     struct Options {
         QStringList logins{QStringLiteral("sa:secret")}; // NAME:PASSWORD
-        QStringList faults;   // --fault rules, see tools/standin/README.md
+        QStringList faults{}; // --fault rules, see tools/standin/README.md
         QStringList drives{}; // --drive rules, "D=FOLDER"
+        QString version{};    // --version: 2000 (when empty), 2005, 2008, 2008R2 or 2012
     };
 
     // The binary: the STANDIN_BIN environment variable, else the one this build made; empty when
@@ -56,9 +57,10 @@ public:
 
     enum class Device { New, Append };
     // Runs `standin make-backup OUT --db NAME --file TYPE:LOGICAL:SIZE[:PHYSICAL]...`, with
-    // --append to add a set to OUT; false with errorString() on failure.
+    // --append to add a set to OUT and --version for a set made by a newer server; false with
+    // errorString() on failure.
     bool makeBackup(const QString& out, const QString& database, const QStringList& files,
-                    Device device = Device::New);
+                    Device device = Device::New, const QString& version = {});
 
 private:
     QTemporaryDir dir_;

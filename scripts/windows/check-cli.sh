@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows command line under Wine against the stand-in run natively, beside the Linux command
 # line: the same restore, attach, failed restore and refused request give the same exit statuses
-# (0, 0, 1, 2) and the same statements on the wire, path forms aside.
+# (0, 0, 1, 2) and the same statements on the wire, path forms aside; so does a SQL Server 2012,
+# which the version its login reports makes refuse the backup before anything is created.
 #   check-cli.sh WINDOWS_BUILD LINUX_BUILD
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -54,6 +55,14 @@ scenario() { # FORM
     run "$1" 1 --backup "$work/in/Shop.bak" --name 商店副本 --dir "$work/in/data"
     run "$1" 2 --backup "$work/in/Shop.bak" --name " "
     stop_standin
+    start_standin "$work/root2012-$1" "$work/batches2012-$1.log" --drive Z=/ --version 2012
+    run "$1" 1 --backup "$work/in/Shop.bak" --name 新库 --dir "$work/in/data2012"
+    if ! grep -q 'SQL Server 2012 (11.0.7001)' "$work/$1.out"; then
+        echo "$1 command line: no refusal naming SQL Server 2012:" >&2
+        cat "$work/$1.out" >&2
+        exit 1
+    fi
+    stop_standin
 }
 
 # The batch log without its length lines, paths in one form.
@@ -63,9 +72,11 @@ statements() {
 
 scenario linux
 scenario windows
-if ! diff <(statements "$work/batches-linux.log") <(statements "$work/batches-windows.log"); then
-    echo "the Windows command line sent other statements than the Linux one (above)" >&2
-    exit 1
-fi
+for log in batches batches2012; do
+    if ! diff <(statements "$work/$log-linux.log") <(statements "$work/$log-windows.log"); then
+        echo "the Windows command line sent other statements than the Linux one (above)" >&2
+        exit 1
+    fi
+done
 echo "Command line under Wine: restore, attach, failure and refusal as on Linux;" \
-    "$(grep -c '^batch ' "$work/batches-windows.log") batches alike"
+    "$(cat "$work"/batches*-windows.log | grep -c '^batch ') batches alike"

@@ -8,12 +8,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source bench/standin.sh
 
 seconds=${1:-20}
-build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" >/dev/null
-cmake --build "$build_dir" -j2 --target responsiveness_probe standin >/dev/null
+build_with_standin responsiveness_probe
 
 probe="$build_dir/bench/responsiveness_probe"
-standin="$build_dir/tools/standin/standin"
 make_work
 export LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
 

@@ -11,12 +11,9 @@ source bench/standin.sh
 
 runs=${1:-11}
 backup_mib=${2:-1024}
-build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" >/dev/null
-cmake --build "$build_dir" -j2 --target restore_driver standin >/dev/null
+build_with_standin restore_driver
 
 driver="$build_dir/bench/restore_driver"
-standin="$build_dir/tools/standin/standin"
 command -v tsql >/dev/null || { echo "tsql (freetds-bin) is needed" >&2; exit 1; }
 
 # Backup and database files live in memory when /dev/shm is there, so that disk write-back does not

@@ -10,12 +10,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source bench/standin.sh
 
 runs=${1:-3}
-build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" >/dev/null
-cmake --build "$build_dir" -j2 --target quarn-sql-restore-cli standin >/dev/null
+build_with_standin quarn-sql-restore-cli
 
 cli="$build_dir/src/cli/quarn-sql-restore-cli"
-standin="$build_dir/tools/standin/standin"
 [[ -x /usr/bin/time ]] || { echo "GNU time (Debian package time) is needed" >&2; exit 1; }
 
 make_work "${BENCH_TMPDIR:-$([[ -d /dev/shm ]] && echo /dev/shm || echo /tmp)}"

@@ -1,5 +1,14 @@
 # Sourced by the benchmarks that restore against the stand-in ($standin).
 
+# Configures the build in $BUILD_DIR (default build/) and builds the targets given and the
+# stand-in; sets build_dir and standin.
+build_with_standin() {
+    build_dir=${BUILD_DIR:-build}
+    cmake -S . -B "$build_dir" >/dev/null
+    cmake --build "$build_dir" -j2 --target "$@" standin >/dev/null
+    standin="$build_dir/tools/standin/standin"
+}
+
 # Makes the work folder $work in the folder $1 (default: the system's), removed on exit together
 # with the stand-in, and keeps user and system FreeTDS settings out of the clients (TDS 7.1, as
 # our client speaks).

@@ -1,6 +1,6 @@
 #include "restore/ServerVersion.h"
 
-#include <QStringList>
+#include <QVersionNumber>
 
 #include <tuple>
 
@@ -43,25 +43,21 @@ QString ServerVersion::described() const {
 }
 
 std::optional<ServerVersion> parseServerVersion(const QString& text) {
-    const QStringList parts = text.trimmed().split(u'.');
-    if (parts.size() < 3) {
+    const QVersionNumber number = QVersionNumber::fromString(text.trimmed());
+    if (number.segmentCount() < 3) {
         return std::nullopt;
     }
-    ServerVersion version;
-    bool ok[3] = {};
-    version.major = parts[0].toInt(&ok[0]);
-    version.minor = parts[1].toInt(&ok[1]);
-    version.build = parts[2].toInt(&ok[2]);
-    if (!ok[0] || !ok[1] || !ok[2]) {
-        return std::nullopt;
-    }
-    return version;
+    return ServerVersion{number.majorVersion(), number.minorVersion(), number.microVersion()};
+}
+
+bool VersionRefusal::backupTooOld() const {
+    return backup.major < oldestRestorableMajor(server.major);
 }
 
 QString VersionRefusal::chineseText() const {
     QString text = QStringLiteral("服务器 %1 不能恢复 %2 的备份，未做任何更改。")
                        .arg(server.described(), backup.described());
-    if (backup.major < oldestRestorableMajor(server.major)) {
+    if (backupTooOld()) {
         text += QStringLiteral("请先将它恢复到能升级它的版本（SQL Server 2000 的备份：SQL Server "
                                "2005、2008 或 2008 R2），再从那里备份。");
     }
@@ -72,7 +68,7 @@ QString VersionRefusal::englishText() const {
     QString text = QStringLiteral("The server, %1, cannot restore a backup made by %2; nothing was "
                                   "changed.")
                        .arg(server.described(), backup.described());
-    if (backup.major < oldestRestorableMajor(server.major)) {
+    if (backupTooOld()) {
         text += QStringLiteral(" Restore it first on a version that upgrades it (a SQL Server 2000 "
                                "backup: SQL Server 2005, 2008 or 2008 R2) and back it up there.");
     }
@@ -81,10 +77,11 @@ QString VersionRefusal::englishText() const {
 
 std::optional<VersionRefusal> versionRefusal(const ServerVersion& server,
                                              const ServerVersion& backup) {
+    const VersionRefusal refusal{server, backup};
     const bool newerBackup =
         std::tie(backup.major, backup.minor) > std::tie(server.major, server.minor);
-    if (newerBackup || backup.major < oldestRestorableMajor(server.major)) {
-        return VersionRefusal{server, backup};
+    if (newerBackup || refusal.backupTooOld()) {
+        return refusal;
     }
     return std::nullopt;
 }

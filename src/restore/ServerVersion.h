@@ -27,6 +27,8 @@ struct VersionRefusal {
 
     QString chineseText() const;
     QString englishText() const;
+    // Made by a version the server's upgrade no longer starts at, rather than by a newer server.
+    bool backupTooOld() const;
 };
 
 // A server restores no backup made by a newer server, and only those of the versions its upgrade

@@ -46,7 +46,7 @@ endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quarn-sql-restore)
-set(CPACK_PACKAGE_VENDOR "Quarn")
+set(CPACK_PACKAGE_VENDOR ${QUARN_PUBLISHER})
 set(CPACK_PACKAGE_CONTACT "Quarn maintainers <maintainers@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Restore a SQL Server 2000 database under a new name, from a backup or data files")

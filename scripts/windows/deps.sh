@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the Windows build needs: the MinGW-w64 cross compiler, Wine (with
-# its 32-bit half, since Debian's NSIS writes 32-bit installer stubs), NSIS, Xvfb, the Chinese and
-# English locales Wine takes its code page from, and a deb-src entry so Qt's source can be fetched.
+# its 32-bit half, which a new 64-bit prefix sets up beside the 64-bit one), NSIS, icoutils to read
+# the programs' resources, Xvfb, the Chinese and English locales Wine takes its code page from, and
+# a deb-src entry so Qt's source can be fetched.
 # Quiet when all is there.
 set -euo pipefail
 
@@ -9,7 +10,7 @@ packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
     ninja-build cmake dpkg-dev qt6-base-dev-tools googletest
     wine wine64 wine32:i386 fonts-wine fonts-noto-cjk
-    nsis zip unzip xvfb xauth x11-apps netpbm locales
+    nsis icoutils zip unzip xvfb xauth x11-apps netpbm locales
     unixodbc tdsodbc
 )
 locales_wanted=(zh_CN.UTF-8 en_US.UTF-8)

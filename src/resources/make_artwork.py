@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the window's artwork into PNG files beside this script.
+"""Draws the window's artwork into PNG files beside this script, and the program icon for
+Windows (16, 32 and 48 pixels) into program.ico.
 
 Only the standard library is used, so the pictures can be remade anywhere:
     python3 src/resources/make_artwork.py
@@ -205,15 +206,46 @@ def start_glyph():
     return c
 
 
-def program_icon():
-    c = Canvas(32, 32, (0, 0, 0, 0))
-    database(c, 1, 2, 20, 26, (60, 110, 190, 255), (140, 185, 240, 255), (30, 70, 140, 255))
+def program_icon(size=32):
+    """Drawn on a 32-pixel grid, scaled to the size asked for."""
+    k = size / 32
+    c = Canvas(size, size, (0, 0, 0, 0))
+    database(c, round(k), round(2 * k), round(20 * k), round(26 * k),
+             (60, 110, 190, 255), (140, 185, 240, 255), (30, 70, 140, 255))
     green = (30, 160, 60, 255)
+    dot = max(1.6 * k, 0.8)
     for step in range(0, 260, 4):
         angle = math.radians(step - 40)
-        c.ellipse(22 + 6 * math.cos(angle), 21 + 6 * math.sin(angle), 1.6, 1.6, green)
-    c.polygon([(25, 10), (30, 14), (24, 17)], green)
+        c.ellipse(k * (22 + 6 * math.cos(angle)), k * (21 + 6 * math.sin(angle)), dot, dot, green)
+    c.polygon([(25 * k, 10 * k), (30 * k, 14 * k), (24 * k, 17 * k)], green)
     return c
+
+
+def write_ico(name, canvases):
+    """A Windows icon: one 32-bit image per size, each with the AND mask older readers want."""
+    images = []
+    for canvas in canvases:
+        size = canvas.width
+        header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
+        colour = b"".join(bytes((p[2], p[1], p[0], p[3]))
+                          for y in reversed(range(size))
+                          for p in canvas.pixels[y * size:(y + 1) * size])
+        mask_stride = (size + 31) // 32 * 4
+        mask = bytearray()
+        for y in reversed(range(size)):
+            row = bytearray(mask_stride)
+            for x in range(size):
+                if canvas.pixels[y * size + x][3] == 0:
+                    row[x // 8] |= 0x80 >> (x % 8)
+            mask += row
+        images.append((size, header + colour + bytes(mask)))
+    offset = 6 + 16 * len(images)
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    for size, data in images:
+        directory += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    with open(os.path.join(HERE, name), "wb") as out:
+        out.write(directory + b"".join(data for _, data in images))
 
 
 def promotion_picture():
@@ -278,4 +310,5 @@ if __name__ == "__main__":
     write_rgba("open16.png", open_glyph())
     write_rgba("start16.png", start_glyph())
     write_indexed("icon32.png", program_icon())
+    write_ico("program.ico", [program_icon(size) for size in (16, 32, 48)])
     write_rgb("promotion.png", promotion_picture())

@@ -2,7 +2,8 @@
 # The Windows version, on Debian 12: installs what is missing, builds Qt and GoogleTest for Windows
 # once (cached outside the clone), cross-builds the window, the command line and the tests into
 # build-windows/, runs the tests under Wine, checks the command line against a stand-in run
-# natively, and writes the portable zip and the installer into build-windows/.
+# natively, and writes the portable zip and the installer into build-windows/, then installs,
+# starts and uninstalls it under Wine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 repo=$PWD
@@ -25,18 +26,19 @@ cmake --build "$build" -j2
 cmake -S . -B build >/dev/null
 cmake --build build -j2 --target standin quarn-sql-restore-cli
 
-export WINEPREFIX=$build/wine-prefix
+# shellcheck source=windows/env.sh
+source scripts/windows/env.sh "$build" "$deps"
 bash scripts/windows/prefix.sh "$WINEPREFIX"
-to_windows() { printf 'Z:%s' "${1//\//\\}"; }
-export WINEPATH="$(to_windows "$deps/qt/bin");$(to_windows /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(to_windows /usr/x86_64-w64-mingw32/lib)"
-export WINEQT_PLUGIN_PATH=$(to_windows "$deps/qt/plugins")
 export QUARN_SQL_DRIVER=FreeTDS
 
 (cd "$build" && ctest --output-on-failure -j2)
 bash scripts/windows/check-cli.sh "$build" build
 bash scripts/windows/check-window.sh "$build" build
 bash scripts/windows/package.sh "$build" "$deps/qt"
+# shellcheck source=/dev/null
+source "$build/windows-package.sh"
+bash scripts/windows/check-resources.sh "$version" "$build/package/$package"/*.exe
 bash scripts/windows/check-package.sh "$build"
 
 echo "Windows build, tests and packages done in $((SECONDS - started)) s:"
-ls -l "$build"/QuarnSQL2000-1.0-win64.zip "$build"/QuarnSQL2000-1.0-win64-setup.exe
+ls -l "$build/$package.zip" "$build/$package-setup.exe"

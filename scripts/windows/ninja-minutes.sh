@@ -3,11 +3,15 @@
 # from the build's .ninja_log (one line per step: start and end in milliseconds, then the output).
 #   ninja-minutes.sh BUILD/.ninja_log
 set -euo pipefail
-awk -F '\t' '
+awk -F '\t' -v build="$(cd "$(dirname "$1")" && pwd)/" '
     !/^#/ {
-        n = split($4, part, "/")
-        area = (part[1] == "src" && (part[2] == "plugins" || part[2] == "3rdparty") && n > 3) ? \
-            part[2] "/" part[3] "/" part[4] : (part[1] == "src" && n > 2 ? part[2] : part[1])
+        output = index($4, build) == 1 ? substr($4, length(build) + 1) : $4
+        n = split(output, part, "/")
+        # src/corelib, src/3rdparty/zlib and src/plugins/platforms/windows are parts of their own.
+        area = part[1]
+        if (part[1] == "src" && n > 2) area = part[2]
+        if (area == "3rdparty" && n > 3) area = area "/" part[3]
+        if (area == "plugins" && n > 4) area = area "/" part[3] "/" part[4]
         ms[area] += $2 - $1; steps[area]++; total += $2 - $1
     }
     END {

@@ -37,6 +37,15 @@ QString cancelledNotice(restore::CreatedDatabase created, const QString& databas
         return QStringLiteral("恢复已取消，未完成恢复的数据库 %1 已删除。\n"
                               "The restore was cancelled; the unfinished database %1 was removed.")
             .arg(databaseName);
+    case restore::CreatedDatabase::MayExist:
+        return QStringLiteral("恢复已取消，数据库 %1 可能已经创建。\n"
+                              "The restore was cancelled; the database %1 may have been created.")
+            .arg(databaseName);
+    case restore::CreatedDatabase::Replaced:
+        return QStringLiteral("恢复已取消。服务器上的数据库 %1 已不是本次恢复创建的，未删除。\n"
+                              "The restore was cancelled. The database %1 on the server is no "
+                              "longer the one this run created; it was left alone.")
+            .arg(databaseName);
     case restore::CreatedDatabase::MayRemain:
         break;
     }
@@ -104,6 +113,13 @@ std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQue
 QString mayRemainNotice(const QString& databaseName) {
     return QStringLiteral("未完成恢复的数据库 %1 可能仍然存在。\n"
                           "The unfinished database %1 may remain on the server.\n")
+        .arg(databaseName);
+}
+
+QString replacedNotice(const QString& databaseName) {
+    return QStringLiteral("服务器上的数据库 %1 已不是本次恢复创建的，未删除。\n"
+                          "The database %1 on the server is no longer the one this run created; "
+                          "it was left alone.\n")
         .arg(databaseName);
 }
 
@@ -211,8 +227,17 @@ int main(int argc, char* argv[]) {
     if (const auto& refusal = run.versionRefusal()) {
         err << refusal->englishText() << '\n' << Qt::flush;
     }
-    if (run.createdDatabase() == restore::CreatedDatabase::MayRemain) {
+    switch (run.createdDatabase()) {
+    case restore::CreatedDatabase::MayRemain:
+    case restore::CreatedDatabase::MayExist:
         err << mayRemainNotice(request->databaseName) << Qt::flush;
+        break;
+    case restore::CreatedDatabase::Replaced:
+        err << replacedNotice(request->databaseName) << Qt::flush;
+        break;
+    case restore::CreatedDatabase::None:
+    case restore::CreatedDatabase::Dropped:
+        break;
     }
     return RestoreFailed;
 }

@@ -182,6 +182,11 @@ TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryM
         // FreeTDS 1.3 ends a braced value at the first "};".
         {restoreArguments("X"), QStringLiteral("cannot take a PWD that contains \"};\""),
          QStringLiteral("a};b")},
+        {{"--server", server.dataSource(), "--user", "sa", "--backup",
+          server.scratch() + "/Gone.bak", "--name", "X", "--dir", dataDir},
+         "no such file: " + server.scratch() + "/Gone.bak"},
+        {restoreArguments(QString(129, u'n')),
+         QStringLiteral("the name of the new database (--name) is longer than 128 characters")},
     };
     for (const auto& row : rows) {
         for (const bool script : {false, true}) {
@@ -194,6 +199,8 @@ TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryM
         }
     }
     EXPECT_TRUE(server.batches().isEmpty()) << server.batches().join("|").toStdString();
+    // Nothing was made here either.
+    EXPECT_FALSE(QFileInfo::exists(dataDir));
 }
 
 TEST_F(CliAgainstStandin, RelativePathsAreTakenFromTheCurrentFolderAndScriptCreatesNothing) {
@@ -273,44 +280,56 @@ TEST_P(CliAgainstEachServer, RestoresABackupAndPrintsEachStepAsItCompletes) {
     EXPECT_TRUE(server.catalogueText().contains(name)) << server.catalogueText().toStdString();
 }
 
-// Ctrl-C mid-restore cancels the statement on the server, which acknowledges it; only the drop of
-// the database the run created follows, so the same command then succeeds.
+// Ctrl-C, SIGTERM or a hang-up mid-restore cancels the statement on the server, which acknowledges
+// it; only the check and the drop of the database the run created follow, so the same command then
+// succeeds. The exit status is 128 + the signal.
 TEST_F(CliAgainstStandin, InterruptMidRestoreCancelsItOnTheServerAndExitsWith130) {
     throttle();
-    QProcess cli;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QUARN_SQL_PASSWORD", "secret");
-    cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(QUARN_CLI_BIN), restoreArguments("Cut"));
-    QByteArray out;
-    while (!out.contains('%') && cli.waitForReadyRead(10000)) {
-        out += cli.readAllStandardOutput();
+    const struct {
+        int signal;
+        int exitCode;
+        QString name;
+    } rows[] = {{SIGINT, 130, "Cut"}, {SIGHUP, 129, "HungUp"}, {SIGTERM, 143, "Ended"}};
+    for (const auto& row : rows) {
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QUARN_SQL_PASSWORD", "secret");
+        cli.setProcessEnvironment(environment);
+        cli.start(QStringLiteral(QUARN_CLI_BIN), restoreArguments(row.name));
+        QByteArray out;
+        while (!out.contains('%') && cli.waitForReadyRead(10000)) {
+            out += cli.readAllStandardOutput();
+        }
+        ASSERT_TRUE(out.contains('%')) << "no percent before the restore ended: " << out.data();
+        ::kill(pid_t(cli.processId()), row.signal);
+
+        ASSERT_TRUE(cli.waitForFinished(10000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << err.toStdString();
+        EXPECT_EQ(cli.exitCode(), row.exitCode) << err.toStdString();
+        EXPECT_TRUE(err.contains("the unfinished database " + row.name + " was removed"))
+            << err.toStdString();
+        const QStringList batches = server.batches();
+        ASSERT_GE(batches.size(), 6) << batches.join("|").toStdString();
+        const QStringList last = batches.mid(batches.size() - 3);
+        ASSERT_TRUE(last[0].startsWith("RESTORE DATABASE [" + row.name + "]"));
+        EXPECT_TRUE(last[1].startsWith("SELECT filename FROM master..sysaltfiles"));
+        EXPECT_EQ(last[2], "DROP DATABASE [" + row.name + "]\r\n");
+        QFile log(server.batchLogPath());
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const auto record = [](const QString& batch) {
+            return "batch " + QByteArray::number(batch.toUtf8().size()) + "\n" + batch.toUtf8() +
+                   "\n";
+        };
+        EXPECT_TRUE(log.readAll().endsWith(record(last[0]) + "attention\n" + record(last[1]) +
+                                           record(last[2])));
+        EXPECT_FALSE(server.catalogueText().contains("db " + row.name))
+            << server.catalogueText().toStdString();
+        EXPECT_TRUE(QDir(dataDir).entryList({row.name + "_*"}, QDir::Files).isEmpty());
+
+        const Outcome retried = runCli(restoreArguments(row.name));
+        EXPECT_EQ(retried.exitCode, 0) << describe(retried);
     }
-    ASSERT_TRUE(out.contains('%')) << "no percent before the restore ended: " << out.data();
-    ::kill(pid_t(cli.processId()), SIGINT);
-
-    ASSERT_TRUE(cli.waitForFinished(10000));
-    const QString err = QString::fromUtf8(cli.readAllStandardError());
-    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << err.toStdString();
-    EXPECT_EQ(cli.exitCode(), 130) << err.toStdString();
-    EXPECT_TRUE(err.contains("the unfinished database Cut was removed")) << err.toStdString();
-    const QStringList batches = server.batches();
-    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
-    ASSERT_TRUE(batches[3].startsWith("RESTORE DATABASE [Cut]"));
-    QFile log(server.batchLogPath());
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const auto record = [](const QString& batch) {
-        return "batch " + QByteArray::number(batch.toUtf8().size()) + "\n" + batch.toUtf8() + "\n";
-    };
-    EXPECT_TRUE(batches[4].startsWith("SELECT filename FROM master..sysaltfiles"));
-    EXPECT_EQ(batches[5], "DROP DATABASE [Cut]\r\n");
-    EXPECT_TRUE(log.readAll().endsWith(record(batches[3]) + "attention\n" + record(batches[4]) +
-                                       record(batches[5])));
-    EXPECT_FALSE(server.catalogueText().contains("db Cut")) << server.catalogueText().toStdString();
-    EXPECT_TRUE(QDir(dataDir).entryList(QDir::Files).isEmpty());
-
-    const Outcome retried = runCli(restoreArguments("Cut"));
-    EXPECT_EQ(retried.exitCode, 0) << describe(retried);
 }
 
 // A cancel while the server creates the database cannot tell whether it was made.
@@ -338,6 +357,23 @@ TEST_F(CliAgainstStandin, InterruptDuringTheCreateSaysTheDatabaseMayExist) {
                              "created."))
         << err.toStdString();
     EXPECT_FALSE(err.contains("no database")) << err.toStdString();
+}
+
+// Output read by `head`: the reader goes after the first line, and the restore still completes.
+TEST_F(CliAgainstStandin, AClosedOutputPipeDoesNotStopTheRestore) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start({.faults = {"delay:restore:1000"}}))
+        << server.errorString().toStdString();
+    QStringList arguments{"-c", "\"$0\" \"$@\" | head -n 1 >/dev/null; exit ${PIPESTATUS[0]}",
+                          QStringLiteral(QUARN_CLI_BIN)};
+    arguments << restoreArguments("Piped");
+    const Outcome outcome = runCli(arguments, QStringLiteral("secret"), {}, {}, "bash");
+
+    EXPECT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("恭喜您，数据库已成功恢复了！！！")))
+        << describe(outcome);
+    EXPECT_TRUE(server.catalogueText().contains("db Piped ONLINE"))
+        << server.catalogueText().toStdString();
 }
 
 // Another session drops the new database while the restore runs and makes its own under the name:

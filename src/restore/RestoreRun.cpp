@@ -225,7 +225,12 @@ void RestoreRun::confirmOnline(const RestoreRequest& request) {
         throw db::QueryError(leftLoading_);
     }
     openQuery(buildStatement(StatementKind::DatabaseState, request));
-    const QString state = qry_.atEnd() ? QString() : qry_.fieldText(QStringLiteral("Status"));
+    // A server always answers one row, NULL for no such database; a review that ran nothing
+    // answers none.
+    if (qry_.atEnd()) {
+        return;
+    }
+    const QString state = qry_.fieldText(QStringLiteral("Status"));
     if (state != u"ONLINE") {
         throw db::QueryError(NotOnlineText.arg(request.databaseName, state));
     }

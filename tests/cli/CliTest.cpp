@@ -881,6 +881,15 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
     EXPECT_EQ(restoreHistory(server, "Between"),
               QStringList({"D 0 ", "I 0 ", "L 0 ", "L 1 " + until}));
     EXPECT_TRUE(server.catalogueText().contains("db Between ONLINE"));
+
+    // A review prints the state read with the statements it would send, and changes nothing.
+    outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--backup", chain, "--name",
+                      "Reviewed", "--dir", dataDir, "--script"});
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.out.endsWith(
+        "SELECT CAST(DATABASEPROPERTYEX(N'Reviewed', 'Status') AS nvarchar(128)) AS Status\nGO\n"))
+        << describe(outcome);
+    EXPECT_FALSE(server.catalogueText().contains("Reviewed"));
 }
 
 TEST_F(CliAgainstStandin, AGapInTheLogChainIsRefusedAfterReadingTheHeadersOnly) {

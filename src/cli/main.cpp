@@ -7,8 +7,10 @@
 #include "cli/FieldDefaults.h"
 #include "cli/ScriptingQueryClient.h"
 #include "db/OdbcQueryClient.h"
+#include "platform/FileSystem.h"
 #include "platform/InterruptWatcher.h"
 #include "platform/PlatformDefaults.h"
+#include "platform/ServerPath.h"
 #include "platform/StandardStreams.h"
 #include "restore/BackupHeaders.h"
 #include "restore/RequestValidation.h"
@@ -18,12 +20,17 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <optional>
 #include <variant>
 
 namespace {
 
-enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, Cancelled = 130 };
+// A cancel by a signal exits with 128 + its number, as the shell reports a program it ended.
+enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, CancelledBySignal = 128 };
+
+// SQL Server's longest identifier.
+constexpr qsizetype LongestName = 128;
 
 const QString ReadFailed = QStringLiteral("读取备份出错 / reading the backup failed:\n");
 
@@ -36,6 +43,15 @@ QString cancelledNotice(restore::CreatedDatabase created, const QString& databas
     case restore::CreatedDatabase::Dropped:
         return QStringLiteral("恢复已取消，未完成恢复的数据库 %1 已删除。\n"
                               "The restore was cancelled; the unfinished database %1 was removed.")
+            .arg(databaseName);
+    case restore::CreatedDatabase::MayExist:
+        return QStringLiteral("恢复已取消，数据库 %1 可能已经创建。\n"
+                              "The restore was cancelled; the database %1 may have been created.")
+            .arg(databaseName);
+    case restore::CreatedDatabase::Replaced:
+        return QStringLiteral("恢复已取消。服务器上的数据库 %1 已不是本次恢复创建的，未删除。\n"
+                              "The restore was cancelled. The database %1 on the server is no "
+                              "longer the one this run created; it was left alone.")
             .arg(databaseName);
     case restore::CreatedDatabase::MayRemain:
         break;
@@ -107,9 +123,34 @@ QString mayRemainNotice(const QString& databaseName) {
         .arg(databaseName);
 }
 
+QString replacedNotice(const QString& databaseName) {
+    return QStringLiteral("服务器上的数据库 %1 已不是本次恢复创建的，未删除。\n"
+                          "The database %1 on the server is no longer the one this run created; "
+                          "it was left alone.\n")
+        .arg(databaseName);
+}
+
+// What the server would refuse only after the connection, or could not find, is refused here
+// with the rest of the input. A sequence's backups are looked at by its planning.
+std::optional<QString> refuseUnusableRequest(const restore::RestoreRequest& request,
+                                             bool sequence) {
+    if (request.databaseName.size() > LongestName) {
+        return QStringLiteral(
+                   "新的数据库名称超过 %1 个字符 / the name of the new database (--name) "
+                   "is longer than %1 characters")
+            .arg(LongestName);
+    }
+    if (!sequence && !platform::isServerOnlyPath(request.sourcePath) &&
+        !platform::fileExists(request.sourcePath)) {
+        return QStringLiteral("找不到文件 / no such file: ") + request.sourcePath;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    platform::keepRunningWithoutReader();
     QCoreApplication app(argc, argv);
     QTextStream out(platform::standardOutput());
     QTextStream err(platform::standardError());
@@ -143,12 +184,17 @@ int main(int argc, char* argv[]) {
     const bool listsNamesOnly =
         commandLine.list &&
         restore::trimBlanksAndControls(view.fieldText(restore::Field::e1)).isEmpty();
+    // The target folder is made only once nothing can refuse the request any more.
     auto request =
         listsNamesOnly
             ? restore::validateConnectionAndSource(view)
             : restore::validateRequest(view, reviews ? restore::MissingDirectory::Announce
-                                                     : restore::MissingDirectory::Create);
+                                                     : restore::MissingDirectory::Leave);
     if (!request) {
+        return Refused;
+    }
+    if (const auto problem = refuseUnusableRequest(*request, sequence)) {
+        err << *problem << '\n' << Qt::flush;
         return Refused;
     }
     request->backupSet = commandLine.backupSet.value_or(1);
@@ -191,9 +237,19 @@ int main(int argc, char* argv[]) {
             return RestoreFailed;
         }
     }
+    if (!reviews && !request->directory.isEmpty() &&
+        !platform::isServerOnlyPath(request->directory)) {
+        platform::createDirectoryLevels(request->directory);
+        if (!platform::directoryExists(request->directory)) {
+            view.showNotice(QStringLiteral("您输入的是无效目录"), restore::NoticeKind::Information);
+            view.focusField(restore::Field::e2);
+            return Refused;
+        }
+    }
     cli::ScriptingQueryClient scripting(server, out);
     db::QueryClient& qry = commandLine.script ? static_cast<db::QueryClient&>(scripting) : server;
-    // Ctrl-C stops the statement on the server too, instead of leaving it running there.
+    // Ctrl-C, SIGTERM or a hang-up stops the statement on the server too, instead of leaving it
+    // running there.
     const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
     restore::RestoreRun run(qry, view);
     try {
@@ -206,13 +262,23 @@ int main(int argc, char* argv[]) {
     } catch (const db::StatementCancelled&) {
         view.showNotice(cancelledNotice(run.createdDatabase(), request->databaseName),
                         restore::NoticeKind::Error);
-        return Cancelled;
+        const int signal = interrupts.signalNumber();
+        return CancelledBySignal + (signal != 0 ? signal : SIGINT);
     }
     if (const auto& refusal = run.versionRefusal()) {
         err << refusal->englishText() << '\n' << Qt::flush;
     }
-    if (run.createdDatabase() == restore::CreatedDatabase::MayRemain) {
+    switch (run.createdDatabase()) {
+    case restore::CreatedDatabase::MayRemain:
+    case restore::CreatedDatabase::MayExist:
         err << mayRemainNotice(request->databaseName) << Qt::flush;
+        break;
+    case restore::CreatedDatabase::Replaced:
+        err << replacedNotice(request->databaseName) << Qt::flush;
+        break;
+    case restore::CreatedDatabase::None:
+    case restore::CreatedDatabase::Dropped:
+        break;
     }
     return RestoreFailed;
 }

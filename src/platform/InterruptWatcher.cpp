@@ -2,13 +2,14 @@
 
 #include <QtGlobal>
 
+#include <atomic>
+#include <csignal>
 #include <mutex>
 #include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
-#include <csignal>
 #include <pthread.h>
 #include <thread>
 #include <unistd.h>
@@ -19,14 +20,16 @@ namespace platform {
 struct InterruptWatcher::State {
     std::mutex mutex;
     std::function<void()> onInterrupt;
+    std::atomic<int> signal = 0;
 
     // Runs the callback once, holding the lock so that its owner cannot go meanwhile. False when
     // there is none (any more) or it is running already.
-    bool runOnce() {
+    bool runOnce(int arrived) {
         const std::unique_lock lock(mutex, std::try_to_lock);
         if (!lock.owns_lock() || !onInterrupt) {
             return false;
         }
+        signal = arrived;
         std::exchange(onInterrupt, {})();
         return true;
     }
@@ -49,7 +52,7 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
         return FALSE;
     }
-    return watched->runOnce() ? TRUE : FALSE;
+    return watched->runOnce(SIGINT) ? TRUE : FALSE;
 }
 
 } // namespace
@@ -70,6 +73,7 @@ sigset_t interruptSignals() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     return signals;
 }
 
@@ -78,6 +82,7 @@ sigset_t interruptSignals() {
 void endOnTheNextSignal(const sigset_t& signals) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
@@ -95,7 +100,7 @@ InterruptWatcher::InterruptWatcher(std::function<void()> onInterrupt)
             return;
         }
         endOnTheNextSignal(signals);
-        if (!state->runOnce()) {
+        if (!state->runOnce(signal)) {
             std::raise(signal);
         }
         for (;;) {
@@ -105,6 +110,10 @@ InterruptWatcher::InterruptWatcher(std::function<void()> onInterrupt)
 }
 
 #endif
+
+int InterruptWatcher::signalNumber() const {
+    return state_->signal;
+}
 
 InterruptWatcher::~InterruptWatcher() {
     state_->forget();

@@ -1,5 +1,6 @@
 #include "platform/StandardStreams.h"
 
+#include <csignal>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -67,6 +68,13 @@ QIODevice* standardOutput() {
 QIODevice* standardError() {
     static StandardStream stream(stderr);
     return &stream;
+}
+
+// Windows has no SIGPIPE: a write to a closed pipe fails there anyway.
+void keepRunningWithoutReader() {
+#ifndef Q_OS_WIN
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 } // namespace platform

@@ -10,4 +10,8 @@ namespace platform {
 QIODevice* standardOutput();
 QIODevice* standardError();
 
+// A reader that goes away (`| head`) makes later writes fail instead of ending the program, so
+// that a restore under way finishes or cleans up after itself.
+void keepRunningWithoutReader();
+
 } // namespace platform

@@ -56,7 +56,7 @@ QList<FileMove> otherFileMoves(const RestoreRequest& request) {
     QSet<QString> taken{targetDataFilePath(request).toCaseFolded(),
                         targetLogFilePath(request).toCaseFolded()};
     QList<FileMove> moves;
-    for (const BackupFile& file : request.otherFiles) {
+    const auto move = [&](const BackupFile& file, qsizetype step) {
         const QString stem = request.directory + fileNamePart(request.databaseName) + u'_' +
                              fileNamePart(file.logicalName);
         const QString extension = extensionOf(file.type);
@@ -65,7 +65,13 @@ QList<FileMove> otherFileMoves(const RestoreRequest& request) {
             target = stem + u'_' + QString::number(n) + extension;
         }
         taken.insert(target.toCaseFolded());
-        moves.append({file.logicalName, file.type, target});
+        moves.append({file.logicalName, file.type, target, step});
+    };
+    for (const BackupFile& file : request.otherFiles) {
+        move(file, 0);
+    }
+    for (const AddedFile& added : request.addedFiles) {
+        move(added.file, added.step);
     }
     return moves;
 }

@@ -7,11 +7,13 @@
 
 namespace restore {
 
-// Where one file of the backup is restored to.
+// Where one file of the backup is restored to, and by which step: 0 for the full backup, i for
+// the request's laterSteps[i - 1].
 struct FileMove {
     QString logicalName;
     QString type;
     QString target;
+    qsizetype step = 0;
 };
 
 // Every row of the file-list result the client stands on. A null type reads as empty.
@@ -21,9 +23,10 @@ QList<BackupFile> readFileList(db::QueryClient& qry);
 // kept in list order to be moved beside them. False when either name is missing.
 bool takeFileList(const QList<BackupFile>& rows, RestoreRequest& request);
 
-// Targets of the other rows, in the target folder: database name, "_", logical name, each with what
-// Windows forbids in a file name made "_", then ".NDF" for data or ".LDF" for log. A path already
-// taken, the two main targets included, gets "_2", "_3"... before the extension.
+// Targets of the other rows, then of the later steps' added files, in the target folder: database
+// name, "_", logical name, each with what Windows forbids in a file name made "_", then ".NDF" for
+// data or ".LDF" for log. A path already taken, the two main targets included, gets "_2", "_3"...
+// before the extension.
 QList<FileMove> otherFileMoves(const RestoreRequest& request);
 
 } // namespace restore

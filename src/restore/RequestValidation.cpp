@@ -41,6 +41,9 @@ bool prepareDirectory(ValidationView& view, const QString& directory, MissingDir
     if (!platform::directoryCanBeMade(directory)) {
         return false;
     }
+    if (missing == MissingDirectory::Leave) {
+        return true;
+    }
     view.showNotice(QStringLiteral("恢复时将创建目录 / a restore would create the folder: ") +
                         directory,
                     NoticeKind::Information);

@@ -12,9 +12,11 @@ namespace restore {
 // Removes leading and trailing characters whose code is 32 or less (blanks and control codes).
 QString trimBlanksAndControls(const QString& text);
 
-// What becomes of a missing target directory: made, as a press of the start button does, or only
-// announced by an Information notice, for a review that must change nothing.
-enum class MissingDirectory { Create, Announce };
+// What becomes of a missing target directory: made, as a press of the start button does, only
+// announced by an Information notice, for a review that must change nothing, or left for the
+// caller to make once nothing else can refuse the request. Each but Create only checks that it
+// can be made.
+enum class MissingDirectory { Create, Announce, Leave };
 
 // The checks up to the source file alone, for a request that only reads the source (listing a
 // backup): no name and no directory. Gives the request without them.

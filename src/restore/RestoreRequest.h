@@ -22,6 +22,13 @@ struct SequenceStep {
     int backupSet = 1;
 };
 
+// A file of a later set that no earlier set holds (added to the database since), read by the run;
+// step i is the request's laterSteps[i - 1], which moves it into the target folder.
+struct AddedFile {
+    qsizetype step = 1;
+    BackupFile file;
+};
+
 // The values of one press of the start button, built afresh from the window's fields.
 struct RestoreRequest {
     QString serverName;
@@ -42,6 +49,7 @@ struct RestoreRequest {
     // ("yyyy-MM-dd HH:mm:ss", the server's local time).
     QList<SequenceStep> laterSteps;
     QString stopAt;
+    QList<AddedFile> addedFiles;
 };
 
 } // namespace restore

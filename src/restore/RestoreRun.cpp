@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <algorithm>
 #include <optional>
@@ -27,6 +28,8 @@ const QString SuccessNotice = QStringLiteral("恭喜您，数据库已成功恢�
 const QString NoLogicalNamesNotice = QStringLiteral("恢复过程出错,无法读到逻辑数据和日志的名称.");
 const QString FailureNotice = QStringLiteral("恢复过程出错,具体错误信息是:\r\r");
 constexpr int RestoredPercentMessage = 3211;
+constexpr int LeftLoadingMessage = 4327;
+const QString NotOnlineText = QStringLiteral("恢复结束后数据库 %1 的状态是 %2，而不是 ONLINE。");
 
 // The first whole number of a 3211 report, so that a server in any language is understood.
 std::optional<int> restoredPercent(const db::ServerMessage& message) {
@@ -45,14 +48,29 @@ QString mayRemainText(const QString& databaseName) {
     return QStringLiteral(" 连接已断开，数据库 %1 可能仍然存在。").arg(databaseName);
 }
 
+QString replacedText(const QString& databaseName) {
+    return QStringLiteral(" 数据库 %1 已不是本次恢复创建的数据库，未删除。").arg(databaseName);
+}
+
+// A file's name as the server may spell it: SQL Server 2000 pads it to its nchar(260), and a
+// Windows server takes either separator and any letter case.
+QString comparablePath(const QString& path) {
+    QString comparable = path;
+    while (comparable.endsWith(u' ')) {
+        comparable.chop(1);
+    }
+    return comparable.replace(u'/', u'\\').toCaseFolded();
+}
+
 } // namespace
 
-// The create names every data and log target, so the server refuses any that exists. A full-text
-// catalog is made only by the restore, whose REPLACE would overwrite whatever lies there, so its
-// target is looked for first: here, or by the server when only the server can see it.
+// The create names every data and log target of the full backup, so the server refuses any that
+// exists. A full-text catalog, or a file only a later set holds, is made only by its restore, whose
+// REPLACE would overwrite whatever lies there, so its target is looked for first: here, or by the
+// server when only the server can see it.
 void RestoreRun::refuseExistingCatalogTargets(const RestoreRequest& request) {
     for (const FileMove& move : otherFileMoves(request)) {
-        if (move.type == u"D" || move.type == u"L") {
+        if ((move.type == u"D" || move.type == u"L") && move.step == 0) {
             continue;
         }
         bool exists = false;
@@ -89,30 +107,54 @@ bool RestoreRun::run(RestoreRequest& request) {
         view_.showNotice(SuccessNotice, NoticeKind::Information);
         view_.setOuterWidth(WidenedWindowWidth);
         return true;
-    } catch (const db::QueryError& error) {
-        view_.showNotice(FailureNotice + error.message(), NoticeKind::Error);
+    } catch (const db::QueryError&) {
+        showFailure(std::current_exception());
         return false;
     }
 }
 
+void RestoreRun::showFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const db::QueryError& error) {
+        view_.showNotice(FailureNotice + error.message(), NoticeKind::Error);
+    } catch (...) {
+        // A cancel has no notice of the run's own.
+    }
+}
+
 // A server newer than SQL Server 2000 would refuse a backup it cannot upgrade only at the restore,
-// after the create; SQL Server 2000 itself refuses a newer backup at its file list.
+// after the create; SQL Server 2000 itself refuses a newer backup at its file list. Every set of a
+// sequence is looked at, each file read once.
 void RestoreRun::refuseBackupOfIncompatibleVersion(const RestoreRequest& request) {
     const std::optional<ServerVersion> server = parseServerVersion(qry_.serverVersion());
     if (!server || !server->isNewerThan2000()) {
         return;
     }
-    openQuery(buildStatement(StatementKind::BackupSets, request));
-    for (qry_.first(); !qry_.atEnd(); qry_.next()) {
-        if (qry_.fieldText(QStringLiteral("Position")).toInt() != request.backupSet) {
-            continue;
+    QList<std::pair<QString, int>> sets{{request.sourcePath, request.backupSet}};
+    QStringList files{request.sourcePath};
+    for (const SequenceStep& step : request.laterSteps) {
+        sets.append({step.file, step.backupSet});
+        if (!files.contains(step.file)) {
+            files.append(step.file);
         }
-        const ServerVersion backup{qry_.fieldText(QStringLiteral("SoftwareVersionMajor")).toInt(),
-                                   qry_.fieldText(QStringLiteral("SoftwareVersionMinor")).toInt(),
-                                   qry_.fieldText(QStringLiteral("SoftwareVersionBuild")).toInt()};
-        versionRefusal_ = restore::versionRefusal(*server, backup);
-        if (versionRefusal_) {
-            throw db::QueryError(versionRefusal_->chineseText());
+    }
+    RestoreRequest reading = request;
+    for (const QString& file : files) {
+        reading.sourcePath = file;
+        openQuery(buildStatement(StatementKind::BackupSets, reading));
+        for (qry_.first(); !qry_.atEnd(); qry_.next()) {
+            if (!sets.contains({file, qry_.fieldText(QStringLiteral("Position")).toInt()})) {
+                continue;
+            }
+            const ServerVersion backup{
+                qry_.fieldText(QStringLiteral("SoftwareVersionMajor")).toInt(),
+                qry_.fieldText(QStringLiteral("SoftwareVersionMinor")).toInt(),
+                qry_.fieldText(QStringLiteral("SoftwareVersionBuild")).toInt()};
+            versionRefusal_ = restore::versionRefusal(*server, backup);
+            if (versionRefusal_) {
+                throw db::QueryError(versionRefusal_->chineseText());
+            }
         }
     }
 }
@@ -124,9 +166,10 @@ bool RestoreRun::restoreBackup(RestoreRequest& request) {
         view_.showNotice(NoLogicalNamesNotice, NoticeKind::Error);
         return false;
     }
+    readAddedFiles(request);
     refuseExistingCatalogTargets(request);
     AddProgressLine(CreateLine);
-    executeStatement(buildStatement(StatementKind::Create, request));
+    executeCreating(buildStatement(StatementKind::Create, request), request);
     MarkProgressOK();
     try {
         if (request.laterSteps.isEmpty()) {
@@ -135,15 +178,85 @@ bool RestoreRun::restoreBackup(RestoreRequest& request) {
             MarkProgressOK();
         } else {
             restoreSequence(request);
+            confirmOnline(request);
         }
     } catch (...) {
-        dropCreatedDatabase(request);
+        const std::exception_ptr failure = std::current_exception();
+        try {
+            dropCreatedDatabase(request);
+        } catch (...) {
+            // A cancel of the clean-up: the reason the restore failed is still told.
+            showFailure(failure);
+            throw;
+        }
         throw;
     }
     return true;
 }
 
+// A file added to the database after the full backup is held by a later set only; restored without
+// a MOVE it would land at its original path, outside the target folder.
+void RestoreRun::readAddedFiles(RestoreRequest& request) {
+    QSet<QString> known{request.dataLogicalName.toCaseFolded(),
+                        request.logLogicalName.toCaseFolded()};
+    for (const BackupFile& file : request.otherFiles) {
+        known.insert(file.logicalName.toCaseFolded());
+    }
+    request.addedFiles.clear();
+    RestoreRequest reading = request;
+    for (qsizetype step = 1; step <= request.laterSteps.size(); ++step) {
+        reading.sourcePath = request.laterSteps.at(step - 1).file;
+        reading.backupSet = request.laterSteps.at(step - 1).backupSet;
+        openQuery(buildStatement(StatementKind::FileList, reading));
+        for (const BackupFile& file : readFileList(qry_)) {
+            if (!known.contains(file.logicalName.toCaseFolded())) {
+                known.insert(file.logicalName.toCaseFolded());
+                request.addedFiles.append({step, file});
+            }
+        }
+    }
+}
+
+// RESTORE WITH RECOVERY of one file either recovers or fails; a sequence's stop point past its
+// last log's end leaves the database loading with only an informational 4327. So the server is
+// asked, on every version, what state the database is in.
+void RestoreRun::confirmOnline(const RestoreRequest& request) {
+    if (!leftLoading_.isEmpty()) {
+        throw db::QueryError(leftLoading_);
+    }
+    openQuery(buildStatement(StatementKind::DatabaseState, request));
+    // A server always answers one row, NULL for no such database; a review that ran nothing
+    // answers none.
+    if (qry_.atEnd()) {
+        return;
+    }
+    const QString state = qry_.fieldText(QStringLiteral("Status"));
+    if (state != u"ONLINE") {
+        throw db::QueryError(NotOnlineText.arg(request.databaseName, state));
+    }
+}
+
+// The server makes a database whole or not at all, but of a statement cut off by a cancel or a
+// lost connection nobody can say which.
+void RestoreRun::executeCreating(const QString& statement, const RestoreRequest& request) {
+    try {
+        executeStatement(statement);
+    } catch (const db::QueryError&) {
+        if (!qry_.isConnected()) {
+            created_ = CreatedDatabase::MayExist;
+            view_.replaceLastProgressLine(view_.lastProgressLine() +
+                                          mayRemainText(request.databaseName));
+            showProgress();
+        }
+        throw;
+    } catch (...) {
+        created_ = CreatedDatabase::MayExist;
+        throw;
+    }
+}
+
 void RestoreRun::restoreSequence(const RestoreRequest& request) {
+    leftLoading_.clear();
     const auto logs =
         std::count_if(request.laterSteps.begin(), request.laterSteps.end(),
                       [](const SequenceStep& step) { return step.kind == StepKind::Log; });
@@ -161,8 +274,9 @@ void RestoreRun::restoreSequence(const RestoreRequest& request) {
     }
 }
 
-// Only on the connection that created it: a fresh one could meet a database of that name that
-// someone else made in between. Nothing is retried.
+// Only on the connection that created it, and only while the database of that name is still the
+// one this run made: another session may have dropped ours and made its own meanwhile. Nothing is
+// retried.
 void RestoreRun::dropCreatedDatabase(const RestoreRequest& request) {
     created_ = CreatedDatabase::MayRemain;
     AddProgressLine(DropLine);
@@ -173,6 +287,12 @@ void RestoreRun::dropCreatedDatabase(const RestoreRequest& request) {
     }
     try {
         qry_.resumeAfterCancel();
+        if (!isStillOurs(request)) {
+            created_ = CreatedDatabase::Replaced;
+            view_.replaceLastProgressLine(DropLine + replacedText(request.databaseName));
+            showProgress();
+            return;
+        }
         executeStatement(buildStatement(StatementKind::Drop, request));
     } catch (const db::QueryError& error) {
         view_.replaceLastProgressLine(DropLine + u' ' + error.message());
@@ -183,9 +303,27 @@ void RestoreRun::dropCreatedDatabase(const RestoreRequest& request) {
     MarkProgressOK();
 }
 
+// Ours is a database whose every file lies where this run's statements put it.
+bool RestoreRun::isStillOurs(const RestoreRequest& request) {
+    QSet<QString> targets{comparablePath(targetDataFilePath(request)),
+                          comparablePath(targetLogFilePath(request))};
+    for (const FileMove& move : otherFileMoves(request)) {
+        targets.insert(comparablePath(move.target));
+    }
+    openQuery(buildStatement(StatementKind::DatabaseFiles, request));
+    bool any = false;
+    for (qry_.first(); !qry_.atEnd(); qry_.next()) {
+        if (!targets.contains(comparablePath(qry_.fieldText(QStringLiteral("filename"))))) {
+            return false;
+        }
+        any = true;
+    }
+    return any;
+}
+
 void RestoreRun::attachDataFiles(const RestoreRequest& request) {
     AddProgressLine(AttachLine);
-    executeStatement(buildStatement(StatementKind::Attach, request));
+    executeCreating(buildStatement(StatementKind::Attach, request), request);
     MarkProgressOK();
 }
 
@@ -214,6 +352,9 @@ void RestoreRun::executeStatement(const QString& statement) {
 // The restore's line shows its latest percent while it runs; done or failed, it reads as before.
 void RestoreRun::executeShowingPercent(const QString& line, const QString& statement) {
     qry_.setMessageObserver([this, line](const db::ServerMessage& message) {
+        if (message.number == LeftLoadingMessage) {
+            leftLoading_ = message.text;
+        }
         if (const std::optional<int> percent = restoredPercent(message)) {
             view_.replaceLastProgressLine(line + QStringLiteral(" %1%").arg(*percent));
             showProgress();

@@ -5,6 +5,7 @@
 #include "restore/RestoreView.h"
 #include "restore/ServerVersion.h"
 
+#include <exception>
 #include <optional>
 
 namespace restore {
@@ -12,13 +13,17 @@ namespace restore {
 // The window is widened to this outer width after a success, uncovering the promotion panel.
 inline constexpr int WidenedWindowWidth = 634;
 
-// What a run that did not succeed left of the database it created.
-enum class CreatedDatabase { None, Dropped, MayRemain };
+// What a run that did not succeed left of the database it created. MayExist: the create or the
+// attach was cut off, so whether the server made the database is unknown. Replaced: the database
+// of that name is no longer the one this run made, so it was left alone.
+enum class CreatedDatabase { None, Dropped, MayRemain, MayExist, Replaced };
 
 // One restore: connects, then restores the backup or attaches the data files, writing each step
 // into the progress area and ending with exactly one notice. Anything the client raises other
-// than db::QueryError (a cancelled statement) ends it without a notice. A database this run
-// created is dropped again when a later step fails or is cancelled.
+// than db::QueryError (a cancelled statement) ends it without a notice, unless it cut off the
+// clean-up of a failure, whose notice is shown first. A database this run created is dropped again
+// when a later step fails or is cancelled, and only while it is still the one this run made. A
+// restore sequence succeeds only when the server says the database is online after its last step.
 class RestoreRun {
 public:
     RestoreRun(db::QueryClient& qry, RestoreView& view) : qry_(qry), view_(view) {}
@@ -39,7 +44,12 @@ private:
     void executeStatement(const QString& statement);
     void executeShowingPercent(const QString& line, const QString& statement);
     bool restoreBackup(RestoreRequest& request);
+    void readAddedFiles(RestoreRequest& request);
     void restoreSequence(const RestoreRequest& request);
+    void confirmOnline(const RestoreRequest& request);
+    void executeCreating(const QString& statement, const RestoreRequest& request);
+    bool isStillOurs(const RestoreRequest& request);
+    void showFailure(const std::exception_ptr& failure);
     void refuseExistingCatalogTargets(const RestoreRequest& request);
     void refuseBackupOfIncompatibleVersion(const RestoreRequest& request);
     void dropCreatedDatabase(const RestoreRequest& request);
@@ -49,6 +59,7 @@ private:
     RestoreView& view_;
     CreatedDatabase created_ = CreatedDatabase::None;
     std::optional<VersionRefusal> versionRefusal_;
+    QString leftLoading_; // the server's 4327 during the last restore step
 };
 
 } // namespace restore

@@ -24,8 +24,9 @@ QString backupSetClause(const RestoreRequest& request) {
                                   : " WITH  FILE = " + QString::number(request.backupSet);
 }
 
-// The create names every file the restore will make, so that the server refuses one that exists
-// instead of the restore's REPLACE writing over it. A full-text catalog is no file of the create.
+// The create names every file the full backup's restore will make, so that the server refuses one
+// that exists instead of the restore's REPLACE writing over it. A full-text catalog is no file of
+// the create, nor is a file only a later set holds.
 QString fileClause(const QString& logicalName, const QString& target) {
     return "(NAME = " + literal(logicalName) + ", FILENAME = " + literal(target) +
            " , SIZE = 1, FILEGROWTH = 10%)";
@@ -34,17 +35,19 @@ QString fileClause(const QString& logicalName, const QString& target) {
 QString otherFileClauses(const RestoreRequest& request, const QString& type) {
     QString clauses;
     for (const FileMove& move : otherFileMoves(request)) {
-        if (move.type == type) {
+        if (move.type == type && move.step == 0) {
             clauses += ", " + fileClause(move.logicalName, move.target);
         }
     }
     return clauses;
 }
 
-QString otherMoveClauses(const RestoreRequest& request) {
+QString otherMoveClauses(const RestoreRequest& request, qsizetype step) {
     QString clauses;
     for (const FileMove& move : otherFileMoves(request)) {
-        clauses += ",  MOVE " + literal(move.logicalName) + " TO " + literal(move.target);
+        if (move.step == step) {
+            clauses += ",  MOVE " + literal(move.logicalName) + " TO " + literal(move.target);
+        }
     }
     return clauses;
 }
@@ -55,7 +58,7 @@ QString fullRestore(const RestoreRequest& request, const QString& recovery) {
            " WITH  FILE = " + QString::number(request.backupSet) + ",  NOUNLOAD ,  STATS = 10,  " +
            recovery + " ,  REPLACE ,  MOVE " + literal(request.dataLogicalName) + " TO " +
            literal(targetDataFilePath(request)) + ",  MOVE " + literal(request.logLogicalName) +
-           " TO " + literal(targetLogFilePath(request)) + otherMoveClauses(request);
+           " TO " + literal(targetLogFilePath(request)) + otherMoveClauses(request, 0);
 }
 
 } // namespace
@@ -71,7 +74,7 @@ QString buildSequenceStatement(const RestoreRequest& request, qsizetype step) {
     QString statement = (log ? "RESTORE LOG " : "RESTORE DATABASE ") +
                         bracketed(request.databaseName) + " FROM  DISK = " + literal(later.file) +
                         " WITH  FILE = " + QString::number(later.backupSet) +
-                        ",  NOUNLOAD ,  STATS = 10,  " + recovery;
+                        ",  NOUNLOAD ,  STATS = 10,  " + recovery + otherMoveClauses(request, step);
     if (last && log && !request.stopAt.isEmpty()) {
         statement += ",  STOPAT = " + literal(request.stopAt);
     }
@@ -151,6 +154,13 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request) {
         return "RESTORE HEADERONLY FROM  DISK = " + literal(request.sourcePath);
     case StatementKind::Drop:
         return "DROP DATABASE " + bracketed(request.databaseName);
+    // As text, since not every driver reads a sql_variant; every version from 2000 on answers both.
+    case StatementKind::DatabaseState:
+        return "SELECT CAST(DATABASEPROPERTYEX(" + literal(request.databaseName) +
+               ", 'Status') AS nvarchar(128)) AS Status";
+    case StatementKind::DatabaseFiles:
+        return "SELECT filename FROM master..sysaltfiles WHERE dbid = DB_ID(" +
+               literal(request.databaseName) + ")";
     }
     Q_UNREACHABLE();
     return {};

@@ -6,7 +6,19 @@
 
 namespace restore {
 
-enum class StatementKind { ConnectionTest, FileList, Create, Restore, Attach, BackupSets, Drop };
+enum class StatementKind {
+    ConnectionTest,
+    FileList,
+    Create,
+    Restore,
+    Attach,
+    BackupSets,
+    Drop,
+    // The database's state as text ("ONLINE", "RESTORING", ...), one row, column "Status".
+    DatabaseState,
+    // The physical names of the database's files, column "filename"; none when it does not exist.
+    DatabaseFiles
+};
 
 // Pure builders of everything the run sends to the server. The literal pieces, doubled blanks
 // included, are what SQL Server has always been sent, so they stay byte for byte.

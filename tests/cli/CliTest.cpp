@@ -182,6 +182,11 @@ TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryM
         // FreeTDS 1.3 ends a braced value at the first "};".
         {restoreArguments("X"), QStringLiteral("cannot take a PWD that contains \"};\""),
          QStringLiteral("a};b")},
+        {{"--server", server.dataSource(), "--user", "sa", "--backup",
+          server.scratch() + "/Gone.bak", "--name", "X", "--dir", dataDir},
+         "no such file: " + server.scratch() + "/Gone.bak"},
+        {restoreArguments(QString(129, u'n')),
+         QStringLiteral("the name of the new database (--name) is longer than 128 characters")},
     };
     for (const auto& row : rows) {
         for (const bool script : {false, true}) {
@@ -194,6 +199,8 @@ TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryM
         }
     }
     EXPECT_TRUE(server.batches().isEmpty()) << server.batches().join("|").toStdString();
+    // Nothing was made here either.
+    EXPECT_FALSE(QFileInfo::exists(dataDir));
 }
 
 TEST_F(CliAgainstStandin, RelativePathsAreTakenFromTheCurrentFolderAndScriptCreatesNothing) {
@@ -273,42 +280,138 @@ TEST_P(CliAgainstEachServer, RestoresABackupAndPrintsEachStepAsItCompletes) {
     EXPECT_TRUE(server.catalogueText().contains(name)) << server.catalogueText().toStdString();
 }
 
-// Ctrl-C mid-restore cancels the statement on the server, which acknowledges it; only the drop of
-// the database the run created follows, so the same command then succeeds.
+// Ctrl-C, SIGTERM or a hang-up mid-restore cancels the statement on the server, which acknowledges
+// it; only the check and the drop of the database the run created follow, so the same command then
+// succeeds. The exit status is 128 + the signal.
 TEST_F(CliAgainstStandin, InterruptMidRestoreCancelsItOnTheServerAndExitsWith130) {
     throttle();
+    const struct {
+        int signal;
+        int exitCode;
+        QString name;
+    } rows[] = {{SIGINT, 130, "Cut"}, {SIGHUP, 129, "HungUp"}, {SIGTERM, 143, "Ended"}};
+    for (const auto& row : rows) {
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QUARN_SQL_PASSWORD", "secret");
+        cli.setProcessEnvironment(environment);
+        cli.start(QStringLiteral(QUARN_CLI_BIN), restoreArguments(row.name));
+        QByteArray out;
+        while (!out.contains('%') && cli.waitForReadyRead(10000)) {
+            out += cli.readAllStandardOutput();
+        }
+        ASSERT_TRUE(out.contains('%')) << "no percent before the restore ended: " << out.data();
+        ::kill(pid_t(cli.processId()), row.signal);
+
+        ASSERT_TRUE(cli.waitForFinished(10000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << err.toStdString();
+        EXPECT_EQ(cli.exitCode(), row.exitCode) << err.toStdString();
+        EXPECT_TRUE(err.contains("the unfinished database " + row.name + " was removed"))
+            << err.toStdString();
+        const QStringList batches = server.batches();
+        ASSERT_GE(batches.size(), 6) << batches.join("|").toStdString();
+        const QStringList last = batches.mid(batches.size() - 3);
+        ASSERT_TRUE(last[0].startsWith("RESTORE DATABASE [" + row.name + "]"));
+        EXPECT_TRUE(last[1].startsWith("SELECT filename FROM master..sysaltfiles"));
+        EXPECT_EQ(last[2], "DROP DATABASE [" + row.name + "]\r\n");
+        QFile log(server.batchLogPath());
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const auto record = [](const QString& batch) {
+            return "batch " + QByteArray::number(batch.toUtf8().size()) + "\n" + batch.toUtf8() +
+                   "\n";
+        };
+        EXPECT_TRUE(log.readAll().endsWith(record(last[0]) + "attention\n" + record(last[1]) +
+                                           record(last[2])));
+        EXPECT_FALSE(server.catalogueText().contains("db " + row.name))
+            << server.catalogueText().toStdString();
+        EXPECT_TRUE(QDir(dataDir).entryList({row.name + "_*"}, QDir::Files).isEmpty());
+
+        const Outcome retried = runCli(restoreArguments(row.name));
+        EXPECT_EQ(retried.exitCode, 0) << describe(retried);
+    }
+}
+
+// A cancel while the server creates the database cannot tell whether it was made.
+TEST_F(CliAgainstStandin, InterruptDuringTheCreateSaysTheDatabaseMayExist) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start({.faults = {"delay:create:10000"}}))
+        << server.errorString().toStdString();
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QUARN_SQL_PASSWORD", "secret");
     cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(QUARN_CLI_BIN), restoreArguments("Cut"));
+    cli.start(QStringLiteral(QUARN_CLI_BIN), restoreArguments("Creating"));
+    const QByteArray create = QStringLiteral("正在创建新的数据库...").toUtf8();
     QByteArray out;
-    while (!out.contains('%') && cli.waitForReadyRead(10000)) {
+    while (!out.contains(create) && cli.waitForReadyRead(10000)) {
         out += cli.readAllStandardOutput();
     }
-    ASSERT_TRUE(out.contains('%')) << "no percent before the restore ended: " << out.data();
+    ASSERT_TRUE(out.contains(create)) << out.data();
     ::kill(pid_t(cli.processId()), SIGINT);
 
     ASSERT_TRUE(cli.waitForFinished(10000));
     const QString err = QString::fromUtf8(cli.readAllStandardError());
-    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << err.toStdString();
     EXPECT_EQ(cli.exitCode(), 130) << err.toStdString();
-    EXPECT_TRUE(err.contains("the unfinished database Cut was removed")) << err.toStdString();
-    const QStringList batches = server.batches();
-    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
-    ASSERT_TRUE(batches[3].startsWith("RESTORE DATABASE [Cut]"));
-    QFile log(server.batchLogPath());
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const auto record = [](const QString& batch) {
-        return "batch " + QByteArray::number(batch.toUtf8().size()) + "\n" + batch.toUtf8() + "\n";
-    };
-    EXPECT_EQ(batches[4], "DROP DATABASE [Cut]\r\n");
-    EXPECT_TRUE(log.readAll().endsWith(record(batches[3]) + "attention\n" + record(batches[4])));
-    EXPECT_FALSE(server.catalogueText().contains("db Cut")) << server.catalogueText().toStdString();
-    EXPECT_TRUE(QDir(dataDir).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(err.contains("The restore was cancelled; the database Creating may have been "
+                             "created."))
+        << err.toStdString();
+    EXPECT_FALSE(err.contains("no database")) << err.toStdString();
+}
 
-    const Outcome retried = runCli(restoreArguments("Cut"));
-    EXPECT_EQ(retried.exitCode, 0) << describe(retried);
+// Output read by `head`: the reader goes after the first line, and the restore still completes.
+TEST_F(CliAgainstStandin, AClosedOutputPipeDoesNotStopTheRestore) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start({.faults = {"delay:restore:1000"}}))
+        << server.errorString().toStdString();
+    QStringList arguments{"-c", "\"$0\" \"$@\" | head -n 1 >/dev/null; exit ${PIPESTATUS[0]}",
+                          QStringLiteral(QUARN_CLI_BIN)};
+    arguments << restoreArguments("Piped");
+    const Outcome outcome = runCli(arguments, QStringLiteral("secret"), {}, {}, "bash");
+
+    EXPECT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("恭喜您，数据库已成功恢复了！！！")))
+        << describe(outcome);
+    EXPECT_TRUE(server.catalogueText().contains("db Piped ONLINE"))
+        << server.catalogueText().toStdString();
+}
+
+// Another session drops the new database while the restore runs and makes its own under the name:
+// the failed restore leaves that one alone and says so after the reason it failed.
+TEST_F(CliAgainstStandin, AFailedRestoreLeavesADatabaseAnotherSessionMadeUnderTheName) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start(
+        {.faults = {"delay:restore:3000", "error:restore:3013:RESTORE DATABASE is terminating"}}))
+        << server.errorString().toStdString();
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARN_SQL_PASSWORD", "secret");
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(QUARN_CLI_BIN), restoreArguments("Taken"));
+    const QByteArray restoring = RestoreLine.toUtf8();
+    QByteArray out;
+    while (!out.contains(restoring) && cli.waitForReadyRead(10000)) {
+        out += cli.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains(restoring)) << out.data();
+    db::OdbcQueryClient other;
+    other.setConnectionString(server.connectionString());
+    for (const QString statement : {"DROP DATABASE [Taken]", "CREATE DATABASE [Taken]"}) {
+        other.setStatement(statement);
+        ASSERT_NO_THROW(other.execute()) << statement.toStdString();
+    }
+
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("RESTORE DATABASE is terminating")) << err.toStdString();
+    EXPECT_TRUE(err.contains("The database Taken on the server is no longer the one this run "
+                             "created; it was left alone."))
+        << err.toStdString();
+    EXPECT_EQ(server.batches().filter("DROP DATABASE").size(), 1);
+    EXPECT_TRUE(server.catalogueText().contains("db Taken ONLINE"))
+        << server.catalogueText().toStdString();
+    EXPECT_TRUE(QFileInfo(server.root() + "/data/Taken.mdf").isFile());
 }
 
 // On a terminal the restore's line is rewritten in place, not repeated.
@@ -373,9 +476,11 @@ TEST_F(CliAgainstStandin, AFailedRestoreDropsTheDatabaseItCreated) {
                                      "RESTORE DATABASE is terminating\n"))
         << describe(outcome);
     const QStringList batches = server.batches();
-    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[3].startsWith("RESTORE DATABASE [Shop3]"));
-    EXPECT_EQ(batches[4], "DROP DATABASE [Shop3]\r\n");
+    EXPECT_EQ(batches[4],
+              "SELECT filename FROM master..sysaltfiles WHERE dbid = DB_ID(N'Shop3')\r\n");
+    EXPECT_EQ(batches[5], "DROP DATABASE [Shop3]\r\n");
     EXPECT_FALSE(server.catalogueText().contains("Shop3"));
     EXPECT_TRUE(QDir(dataDir).entryList(QDir::Files).isEmpty());
 
@@ -746,7 +851,8 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
     EXPECT_TRUE(outcome.out.contains(QStringLiteral("正在恢复差异备份...") + Ok));
     EXPECT_TRUE(outcome.out.contains(QStringLiteral("正在恢复日志备份 2/2...") + Ok));
     QStringList batches = server.batches().filter("AtEnd");
-    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
+    EXPECT_TRUE(batches[5].startsWith("SELECT CAST(DATABASEPROPERTYEX(N'AtEnd', 'Status')"));
     EXPECT_TRUE(batches[1].contains("1_full.bak' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
                                     "NORECOVERY ,  REPLACE ,  MOVE N'Src' TO N'" +
                                     dataDir + "/AtEnd_Data.MDF'"));
@@ -767,7 +873,7 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
                       "Between", "--dir", dataDir, "--until", until});
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     batches = server.batches().filter("Between");
-    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[4].contains("5_log.trn' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
                                     "RECOVERY,  STOPAT = N'" +
                                     until + "'"))
@@ -775,6 +881,15 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
     EXPECT_EQ(restoreHistory(server, "Between"),
               QStringList({"D 0 ", "I 0 ", "L 0 ", "L 1 " + until}));
     EXPECT_TRUE(server.catalogueText().contains("db Between ONLINE"));
+
+    // A review prints the state read with the statements it would send, and changes nothing.
+    outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--backup", chain, "--name",
+                      "Reviewed", "--dir", dataDir, "--script"});
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.out.endsWith(
+        "SELECT CAST(DATABASEPROPERTYEX(N'Reviewed', 'Status') AS nvarchar(128)) AS Status\nGO\n"))
+        << describe(outcome);
+    EXPECT_FALSE(server.catalogueText().contains("Reviewed"));
 }
 
 TEST_F(CliAgainstStandin, AGapInTheLogChainIsRefusedAfterReadingTheHeadersOnly) {
@@ -825,10 +940,66 @@ TEST_F(CliAgainstStandin, InterruptInTheMiddleOfASequenceDropsTheNewDatabase) {
     EXPECT_EQ(cli.exitCode(), 130) << err.toStdString();
     EXPECT_TRUE(err.contains("the unfinished database MidWay was removed")) << err.toStdString();
     const QStringList batches = server.batches().filter("MidWay");
-    ASSERT_EQ(batches.size(), 4) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[2].contains("Shop_diff.bak"));
-    EXPECT_EQ(batches[3], "DROP DATABASE [MidWay]\r\n");
+    EXPECT_EQ(batches[4], "DROP DATABASE [MidWay]\r\n");
     EXPECT_FALSE(server.catalogueText().contains("db MidWay"));
+}
+
+// The log restored last turns out to end before the time asked for (here its file is replaced while
+// the full backup is restored): the server rolls it all forward, says 4327 and leaves the database
+// loading. That is a failure, and the database the run made is dropped.
+TEST_F(CliAgainstStandin, ARestoreLeftLoadingIsAFailureAndItsDatabaseIsDropped) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start({.faults = {"delay:restore:1500"}}))
+        << server.errorString().toStdString();
+    const QString chain = server.scratch() + "/late";
+    ASSERT_TRUE(QDir().mkpath(chain));
+    ASSERT_EQ(QProcess::execute(quarn_test::StandinProcess::binary(),
+                                {"make-backup", chain, "--chain", "1", "--db", "Shop", "--file",
+                                 "D:Shop_Data:64K", "--file", "L:Shop_Log:64K"}),
+              0);
+    QFile log(chain + "/Shop_log_0001.trn");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    QByteArray content = log.readAll();
+    log.close();
+    const QRegularExpression finished("\nfinished ([0-9]+)\n");
+    const auto found = finished.match(QString::fromLatin1(content.left(4096)));
+    ASSERT_TRUE(found.hasMatch());
+    const qint64 end = found.captured(1).toLongLong();
+    const QString until =
+        QDateTime::fromSecsSinceEpoch(end - 600).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    content.replace("\nfinished " + found.captured(1).toLatin1() + "\n",
+                    "\nfinished " + QByteArray::number(end - 1200) + "\n");
+
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARN_SQL_PASSWORD", "secret");
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(QUARN_CLI_BIN),
+              {"--server", server.dataSource(), "--user", "sa", "--backup", chain, "--until", until,
+               "--name", "Late", "--dir", dataDir});
+    const QByteArray restoring = RestoreLine.toUtf8();
+    QByteArray out;
+    while (!out.contains(restoring) && cli.waitForReadyRead(10000)) {
+        out += cli.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains(restoring)) << out.data();
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write(content);
+    log.close();
+
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    out += cli.readAllStandardOutput();
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 1) << out.data() << err.toStdString();
+    EXPECT_TRUE(err.contains("left in load state")) << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("恭喜您"))) << err.toStdString();
+    EXPECT_TRUE(
+        out.endsWith((QStringLiteral("正在删除未完成恢复的数据库...") + Ok + "\n").toUtf8()))
+        << out.data();
+    EXPECT_EQ(server.batches().last(), "DROP DATABASE [Late]\r\n");
+    EXPECT_FALSE(server.catalogueText().contains("db Late"));
 }
 
 // Sets of two databases appended to one device, given as the server's folder that holds it.

@@ -20,9 +20,11 @@ public:
 
     using Row = QMap<QString, QString>; // column name in upper case → value
 
-    QStringList calls;        // "close", "connect:<string>", "open:<sql>", "execute:<sql>"
-    QStringList sent;         // statements that reached the server
-    std::vector<Row> rows;    // the result of every open after the connection test
+    QStringList calls;     // "close", "connect:<string>", "open:<sql>", "execute:<sql>"
+    QStringList sent;      // statements that reached the server
+    std::vector<Row> rows; // the result of every open after the connection test
+    // ... unless the statement starts with one of these keys: then its rows.
+    QMap<QString, std::vector<Row>> answers;
     int failAtStatement = -1; // index into `sent` of the statement that fails
     QString failure = QStringLiteral("boom");
     std::vector<db::ServerMessage> messages; // reported by every statement before it ends
@@ -38,7 +40,7 @@ public:
     void open() override {
         calls << "open:" + statement_;
         send();
-        result_ = sent.size() == 1 ? std::vector<Row>{Row{}} : rows;
+        result_ = sent.size() == 1 ? std::vector<Row>{Row{}} : answerTo(statement_);
         cursor_ = 0;
     }
     void first() override { cursor_ = 0; }
@@ -64,6 +66,15 @@ public:
     QString serverVersion() const override { return version; }
 
 private:
+    std::vector<Row> answerTo(const QString& statement) const {
+        for (auto it = answers.begin(); it != answers.end(); ++it) {
+            if (statement.startsWith(it.key())) {
+                return it.value();
+            }
+        }
+        return rows;
+    }
+
     void send() {
         if (cancelled_) {
             throw Cancelled();

@@ -4,6 +4,7 @@
 #include "restore/StatementTexts.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -43,6 +44,27 @@ std::vector<FakeQueryClient::Row> shopFileList() {
     return {fileRow("Shop_Data", "D"), fileRow("Shop_Log", "L")};
 }
 
+const QString StateRead = QStringLiteral("SELECT CAST(DATABASEPROPERTYEX(N'NewDB'");
+const QString FilesRead = QStringLiteral("SELECT filename FROM master..sysaltfiles");
+
+// The database of that name holds these files, and is in this state.
+void answerAsTheServer(FakeQueryClient& qry, const QString& state = QStringLiteral("ONLINE"),
+                       const QStringList& files = {"/data/NewDB_Data.MDF", "/data/NewDB_Log.LDF"}) {
+    qry.answers[StateRead] = {{{"STATUS", state}}};
+    std::vector<FakeQueryClient::Row> rows;
+    for (const QString& file : files) {
+        rows.push_back({{"FILENAME", file}});
+    }
+    qry.answers[FilesRead] = rows;
+}
+
+RestoreRequest sequenceRequest() {
+    RestoreRequest r = request(SourceKind::Backup);
+    r.laterSteps = {{StepKind::Log, "/bak/log.trn", 1}};
+    r.stopAt = "2026-12-08 10:41:00";
+    return r;
+}
+
 } // namespace
 
 TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
@@ -78,18 +100,19 @@ TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
     EXPECT_EQ(view.homeKeys, 6);
 }
 
-// One line a step, the logs counted; after a failing step only the drop of the new database is
-// sent.
+// One line a step, the logs counted; after a failing step only the check and the drop of the new
+// database are sent.
 TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
     const QString log = QStringLiteral("正在恢复日志备份 %1/2...");
     const QStringList done = {Connect + Ok,    Create + Ok,
                               Restore + Ok,    QStringLiteral("正在恢复差异备份...") + Ok,
                               log.arg(1) + Ok, log.arg(2) + Ok};
-    for (const int failAt : {-1, 5}) {
+    for (const int failAt : {-1, 8}) {
         FakeQueryClient qry;
         qry.rows = shopFileList();
         qry.messages = {{3211, "50 percent restored."}};
         qry.failAtStatement = failAt;
+        answerAsTheServer(qry);
         RecordingView view;
         RestoreRequest r = request(SourceKind::Backup);
         r.laterSteps = {{StepKind::Differential, "/bak/diff.bak", 1},
@@ -100,15 +123,18 @@ TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
 
         if (failAt < 0) {
             EXPECT_EQ(view.lines, done) << view.lines.join("|").toStdString();
-            EXPECT_EQ(qry.sent.mid(3),
+            EXPECT_EQ(qry.sent.mid(6),
                       QStringList({buildSequenceStatement(r, 0), buildSequenceStatement(r, 1),
-                                   buildSequenceStatement(r, 2), buildSequenceStatement(r, 3)}));
+                                   buildSequenceStatement(r, 2), buildSequenceStatement(r, 3),
+                                   buildStatement(StatementKind::DatabaseState, r)}));
         } else {
             EXPECT_EQ(view.lines, done.mid(0, 4)
                                       << log.arg(1)
                                       << QStringLiteral("正在删除未完成恢复的数据库...") + Ok)
                 << view.lines.join("|").toStdString();
-            EXPECT_EQ(qry.sent.mid(failAt + 1), QStringList({"DROP DATABASE [NewDB]"}));
+            EXPECT_EQ(qry.sent.mid(failAt + 1),
+                      QStringList({buildStatement(StatementKind::DatabaseFiles, r),
+                                   "DROP DATABASE [NewDB]"}));
         }
     }
 }
@@ -207,6 +233,7 @@ TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
         qry.messages = {{3211, "40 percent restored."}}; // the restore line still reads as before
         qry.failAtStatement = row.failAt;
         qry.failure = "Login failed for user 'sa'";
+        answerAsTheServer(qry);
         RecordingView view;
         RestoreRequest r = request(row.kind);
 
@@ -215,7 +242,7 @@ TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
         const std::string where =
             "kind " + std::to_string(int(row.kind)) + " failing at " + std::to_string(row.failAt);
         const bool drops = row.lines.last() == Drop + Ok;
-        EXPECT_EQ(qry.sent.size(), row.failAt + (drops ? 2 : 1)) << where;
+        EXPECT_EQ(qry.sent.size(), row.failAt + (drops ? 3 : 1)) << where;
         EXPECT_EQ(qry.sent.last() == "DROP DATABASE [NewDB]", drops) << where;
         EXPECT_EQ(view.lines, row.lines) << where << ": " << view.lines.join("|").toStdString();
         ASSERT_EQ(view.notices.size(), 1u) << where;
@@ -268,8 +295,9 @@ TEST(RestoreRun, AFailedOrCancelledRestoreDropsTheDatabaseItCreated) {
         qry.rows = shopFileList();
         qry.failAtStatement = 3;
         qry.failureKind = row.failure;
-        qry.alsoFailAt = row.dropRefused ? 4 : -1;
+        qry.alsoFailAt = row.dropRefused ? 5 : -1;
         qry.failure = "Restore failed";
+        answerAsTheServer(qry);
         RecordingView view;
         RestoreRequest r = request(SourceKind::Backup);
         RestoreRun run(qry, view);
@@ -425,4 +453,211 @@ TEST(RestoreRun, ASecondRunStartsFromAClearedProgressAreaAndKeepsTheWidth) {
     EXPECT_FALSE(RestoreRun(qry, view).run(r));
     EXPECT_EQ(view.lines, QStringList({Connect}));
     EXPECT_EQ(view.outerWidth, WidenedWindowWidth);
+}
+
+// A sequence is done only when the server says the database is online: a stop point past the last
+// log's end leaves it loading with an informational 4327, and the database this run made is
+// dropped.
+TEST(RestoreRun, ASequenceSucceedsOnlyWhenTheServerSaysTheDatabaseIsOnline) {
+    const QString leftLoading = QStringLiteral(
+        "This log file contains records logged before the designated mark. The database is being "
+        "left in load state so you can apply another log file.");
+    const struct {
+        QString state;
+        bool reports4327;
+        QString failure; // empty: success
+    } rows[] = {
+        {"ONLINE", false, {}},
+        {"RESTORING", false,
+         QStringLiteral("恢复结束后数据库 NewDB 的状态是 RESTORING，而不是 ONLINE。")},
+        {"RESTORING", true, leftLoading},
+        {"ONLINE", true, leftLoading},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.rows = shopFileList();
+        answerAsTheServer(qry, row.state);
+        if (row.reports4327) {
+            qry.messages = {{4327, leftLoading}};
+        }
+        RecordingView view;
+        RestoreRequest r = sequenceRequest();
+        const std::string where = (row.state + (row.reports4327 ? " with 4327" : "")).toStdString();
+
+        EXPECT_EQ(RestoreRun(qry, view).run(r), row.failure.isEmpty()) << where;
+
+        ASSERT_EQ(view.notices.size(), 1u) << where;
+        if (row.failure.isEmpty()) {
+            EXPECT_EQ(qry.sent.last(), buildStatement(StatementKind::DatabaseState, r)) << where;
+            EXPECT_EQ(view.notices[0].second, NoticeKind::Information) << where;
+            continue;
+        }
+        EXPECT_EQ(view.notices[0].first, "恢复过程出错,具体错误信息是:\r\r" + row.failure) << where;
+        EXPECT_EQ(qry.sent.last(), "DROP DATABASE [NewDB]") << where;
+        EXPECT_EQ(view.lines.last(), Drop + Ok) << where;
+    }
+}
+
+// Before the drop the files of the database of that name are read: one another session made under
+// the name meanwhile is left alone, and the line and the notice say so and why the run failed.
+TEST(RestoreRun, TheCleanUpDropsOnlyADatabaseWhoseFilesAreThisRunsTargets) {
+    const struct {
+        QStringList files;
+        bool drops;
+    } rows[] = {
+        {{"/data/NewDB_Data.MDF", "/data/NewDB_Log.LDF"}, true},
+        // SQL Server 2000 pads its nchar(260); a Windows server takes any case and separator.
+        {{"/DATA/newdb_data.mdf" + QString(200, u' '), "\\data\\NewDB_Log.LDF"}, true},
+        {{"/var/opt/mssql/data/NewDB.mdf", "/var/opt/mssql/data/NewDB_log.ldf"}, false},
+        {{"/data/NewDB_Data.MDF", "/elsewhere/NewDB_log.ldf"}, false},
+        {{}, false},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.rows = shopFileList();
+        qry.failAtStatement = 3;
+        qry.failure = "Restore failed";
+        answerAsTheServer(qry, "ONLINE", row.files);
+        RecordingView view;
+        RestoreRequest r = request(SourceKind::Backup);
+        RestoreRun run(qry, view);
+        const std::string where = row.files.join("|").toStdString();
+
+        EXPECT_FALSE(run.run(r)) << where;
+
+        EXPECT_EQ(qry.sent.contains("DROP DATABASE [NewDB]"), row.drops) << where;
+        EXPECT_EQ(qry.sent.at(4), buildStatement(StatementKind::DatabaseFiles, r)) << where;
+        EXPECT_EQ(view.lines.last(),
+                  row.drops
+                      ? Drop + Ok
+                      : Drop + QStringLiteral(" 数据库 NewDB 已不是本次恢复创建的数据库，未删除。"))
+            << where;
+        EXPECT_EQ(run.createdDatabase(),
+                  row.drops ? CreatedDatabase::Dropped : CreatedDatabase::Replaced)
+            << where;
+        ASSERT_EQ(view.notices.size(), 1u) << where;
+        EXPECT_EQ(view.notices[0].first, "恢复过程出错,具体错误信息是:\r\rRestore failed") << where;
+    }
+}
+
+// A create or an attach cut off by a cancel or a lost connection may have made the database; an
+// error the server answered made none.
+TEST(RestoreRun, ACreateOrAttachCutOffSaysTheDatabaseMayExist) {
+    using Failure = FakeQueryClient::Failure;
+    const struct {
+        SourceKind kind;
+        Failure failure;
+        CreatedDatabase left;
+    } rows[] = {
+        {SourceKind::Backup, Failure::Error, CreatedDatabase::None},
+        {SourceKind::Backup, Failure::Cancel, CreatedDatabase::MayExist},
+        {SourceKind::Backup, Failure::ConnectionLost, CreatedDatabase::MayExist},
+        {SourceKind::DataFiles, Failure::Cancel, CreatedDatabase::MayExist},
+        {SourceKind::DataFiles, Failure::ConnectionLost, CreatedDatabase::MayExist},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.rows = shopFileList();
+        qry.failAtStatement = row.kind == SourceKind::Backup ? 2 : 1;
+        qry.failureKind = row.failure;
+        RecordingView view;
+        RestoreRequest r = request(row.kind);
+        RestoreRun run(qry, view);
+        const std::string where = "kind " + std::to_string(int(row.kind)) + " failure " +
+                                  std::to_string(int(row.failure));
+
+        if (row.failure == Failure::Cancel) {
+            EXPECT_THROW(run.run(r), FakeQueryClient::Cancelled) << where;
+        } else {
+            EXPECT_FALSE(run.run(r)) << where;
+        }
+
+        EXPECT_EQ(run.createdDatabase(), row.left) << where;
+        EXPECT_EQ(qry.sent.size(), qry.failAtStatement + 1) << where;
+        EXPECT_EQ(view.lines.last().endsWith(QStringLiteral("数据库 NewDB 可能仍然存在。")),
+                  row.failure == Failure::ConnectionLost)
+            << where << ": " << view.lines.join("|").toStdString();
+    }
+}
+
+// Ctrl-C while the failed restore's database is dropped: the reason the restore failed is shown.
+TEST(RestoreRun, ACancelledCleanUpStillShowsWhyTheRestoreFailed) {
+    FakeQueryClient qry;
+    qry.rows = shopFileList();
+    qry.alsoFailAt = 3;
+    qry.failure = "Restore failed";
+    qry.failAtStatement = 5;
+    qry.failureKind = FakeQueryClient::Failure::Cancel;
+    answerAsTheServer(qry);
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::Backup);
+
+    EXPECT_THROW(RestoreRun(qry, view).run(r), FakeQueryClient::Cancelled);
+
+    EXPECT_EQ(qry.sent.last(), "DROP DATABASE [NewDB]");
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].first, "恢复过程出错,具体错误信息是:\r\rRestore failed");
+}
+
+// A log made by a newer server than the one restoring is refused before the create, as the full
+// backup is; SQL Server 2000 is sent nothing new.
+TEST(RestoreRun, EveryPlannedSetsVersionIsCheckedBeforeTheCreate) {
+    for (const QString server : {"08.00.2039", "11.00.7001"}) {
+        FakeQueryClient qry;
+        qry.version = server;
+        qry.rows = shopFileList();
+        const auto header = [](int position, const QString& major) {
+            return FakeQueryClient::Row{{"POSITION", QString::number(position)},
+                                        {"SOFTWAREVERSIONMAJOR", major},
+                                        {"SOFTWAREVERSIONMINOR", "0"},
+                                        {"SOFTWAREVERSIONBUILD", "2000"}};
+        };
+        qry.answers["RESTORE HEADERONLY FROM  DISK = N'/bak/Shop.bak'"] = {header(1, "11")};
+        qry.answers["RESTORE HEADERONLY FROM  DISK = N'/bak/log.trn'"] = {header(1, "11"),
+                                                                          header(2, "12")};
+        answerAsTheServer(qry);
+        RecordingView view;
+        RestoreRequest r = sequenceRequest();
+        r.laterSteps.append({StepKind::Log, "/bak/log.trn", 2});
+        const bool newer = server.startsWith("11");
+
+        EXPECT_EQ(RestoreRun(qry, view).run(r), !newer) << server.toStdString();
+
+        if (newer) {
+            EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()",
+                                             "RESTORE HEADERONLY FROM  DISK = N'/bak/Shop.bak'",
+                                             "RESTORE HEADERONLY FROM  DISK = N'/bak/log.trn'"}));
+            ASSERT_EQ(view.notices.size(), 1u);
+            EXPECT_TRUE(view.notices[0].first.contains("SQL Server 2014 (12.0.2000)"))
+                << view.notices[0].first.toStdString();
+        } else {
+            EXPECT_TRUE(qry.sent.filter("HEADERONLY").isEmpty());
+        }
+    }
+}
+
+// A file added between the full backup and a later set is in that set's file list only: it is moved
+// into the target folder by its own step, and neither created nor moved by the full backup's.
+TEST(RestoreRun, AFileOnlyALaterSetHoldsIsMovedIntoTheTargetFolderByItsStep) {
+    FakeQueryClient qry;
+    qry.rows = shopFileList();
+    qry.answers["RESTORE FILELISTONLY FROM  DISK = N'/bak/diff.bak'"] = {
+        fileRow("Shop_Data", "D"), fileRow("shop_log", "L"), fileRow("Added", "D")};
+    answerAsTheServer(qry);
+    RecordingView view;
+    RestoreRequest r = sequenceRequest();
+    r.laterSteps.prepend({StepKind::Differential, "/bak/diff.bak", 1});
+
+    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+
+    const QString move = QStringLiteral(",  MOVE N'Added' TO N'/data/NewDB_Added.NDF'");
+    EXPECT_TRUE(qry.sent.contains("RESTORE FILELISTONLY FROM  DISK = N'/bak/log.trn'"));
+    const QStringList creates = qry.sent.filter("CREATE DATABASE");
+    ASSERT_EQ(creates.size(), 1);
+    EXPECT_FALSE(creates[0].contains("Added")) << creates[0].toStdString();
+    const QStringList restores = qry.sent.filter(QRegularExpression("^RESTORE (DATABASE|LOG)"));
+    ASSERT_EQ(restores.size(), 3) << qry.sent.join("\n").toStdString();
+    EXPECT_FALSE(restores[0].contains("Added")) << restores[0].toStdString();
+    EXPECT_TRUE(restores[1].endsWith("NORECOVERY" + move)) << restores[1].toStdString();
+    EXPECT_FALSE(restores[2].contains("Added")) << restores[2].toStdString();
 }

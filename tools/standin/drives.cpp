@@ -34,6 +34,19 @@ std::string Drives::local(const std::string& path) const {
     return folders_[drive] + rest;
 }
 
+std::string Drives::windows(const std::string& local) const {
+    for (std::size_t drive = 0; drive < folders_.size(); ++drive) {
+        const std::string& folder = folders_[drive];
+        if (folder.empty() || local.compare(0, folder.size(), folder) != 0 ||
+            local.size() <= folder.size() || local[folder.size()] != '/')
+            continue;
+        std::string rest = local.substr(folder.size());
+        std::replace(rest.begin(), rest.end(), '/', '\\');
+        return std::string(1, char('A' + drive)) + ":" + rest;
+    }
+    return local;
+}
+
 void Drives::map(sql::Statement& s) const {
     std::visit(
         [this](auto& st) {

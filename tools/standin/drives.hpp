@@ -16,6 +16,8 @@ public:
     // One --drive rule, "D=FOLDER"; false when it is not one.
     bool add(std::string_view rule);
     std::string local(const std::string& path) const;
+    // A local path under a mapped folder as the Windows server names it (D:\x\y.mdf).
+    std::string windows(const std::string& local) const;
     // Every file path of the statement made local.
     void map(sql::Statement& s) const;
 

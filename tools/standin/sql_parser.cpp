@@ -2,6 +2,7 @@
 
 #include "sql_lexer.hpp"
 
+#include <cctype>
 #include <charconv>
 
 namespace standin::sql {
@@ -114,6 +115,9 @@ private:
     Statement exec();
     Statement drop();
     void sysdatabases();
+    void master_table(std::string_view table);
+    Statement database_state();
+    Statement database_files();
     Statement restore_history();
 
     std::vector<Token> t_;
@@ -149,19 +153,65 @@ Statement Parser::statement() {
 }
 
 void Parser::sysdatabases() {
-    // master..sysdatabases or master.dbo.sysdatabases
+    master_table("SYSDATABASES");
+}
+
+// master..TABLE or master.dbo.TABLE
+void Parser::master_table(std::string_view table) {
     expect("MASTER");
     expect_punct('.');
     if (!accept_punct('.')) {
         expect("DBO");
         expect_punct('.');
     }
-    expect("SYSDATABASES");
+    expect(table);
+}
+
+// Only the 'Status' property, cast to text.
+Statement Parser::database_state() {
+    expect_punct('(');
+    expect("DATABASEPROPERTYEX");
+    expect_punct('(');
+    DatabaseState s;
+    s.name = string();
+    expect_punct(',');
+    std::string property = string();
+    for (char& ch : property)
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    if (property != "STATUS")
+        fail();
+    expect_punct(')');
+    expect("AS");
+    expect("NVARCHAR");
+    expect_punct('(');
+    number();
+    expect_punct(')');
+    expect_punct(')');
+    if (accept("AS"))
+        s.column = name();
+    return s;
+}
+
+Statement Parser::database_files() {
+    expect("FROM");
+    master_table("SYSALTFILES");
+    expect("WHERE");
+    expect("DBID");
+    expect_punct('=');
+    expect("DB_ID");
+    expect_punct('(');
+    DatabaseFiles s{string()};
+    expect_punct(')');
+    return s;
 }
 
 Statement Parser::select() {
     if (accept_punct('*'))
         return restore_history();
+    if (accept("CAST"))
+        return database_state();
+    if (accept("FILENAME"))
+        return database_files();
     if (accept("GETDATE")) {
         expect_punct('(');
         expect_punct(')');
@@ -443,6 +493,8 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const SelectRestoreHistory&) const { return "select"; }
         std::string_view operator()(const DirTree&) const { return "dirtree"; }
         std::string_view operator()(const FileExist&) const { return "fileexist"; }
+        std::string_view operator()(const DatabaseState&) const { return "select"; }
+        std::string_view operator()(const DatabaseFiles&) const { return "select"; }
     };
     return std::visit(Names{}, s);
 }

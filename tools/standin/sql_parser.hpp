@@ -98,9 +98,21 @@ struct FileExist {
     std::string disk;
 };
 
-using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
-                               BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption,
-                               HeaderOnly, SelectRestoreHistory, DirTree, FileExist>;
+// SELECT CAST(DATABASEPROPERTYEX(N'name', 'Status') AS nvarchar(n)) [AS alias]
+struct DatabaseState {
+    std::string name;
+    std::string column; // the alias, or empty
+};
+
+// SELECT filename FROM master..sysaltfiles WHERE dbid = DB_ID(N'name')
+struct DatabaseFiles {
+    std::string name;
+};
+
+using Statement =
+    std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
+                 BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption, HeaderOnly,
+                 SelectRestoreHistory, DirTree, FileExist, DatabaseState, DatabaseFiles>;
 
 struct SyntaxError {
     int line = 1;

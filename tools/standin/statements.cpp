@@ -2,6 +2,7 @@
 
 #include "messages.hpp"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <ctime>
@@ -24,13 +25,22 @@ void adapt(const sql::Statement& s, Context& c) {
 
 // Indexed like the alternatives of sql::Statement.
 constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
-    adapt<sql::GetDate, run_getdate>,         adapt<sql::SelectDatabases, run_select>,
-    adapt<sql::FileList, run_filelist>,       adapt<sql::CreateDatabase, run_create>,
-    adapt<sql::RestoreDatabase, run_restore>, adapt<sql::BackupDatabase, run_backup>,
-    adapt<sql::AttachDb, run_attach>,         adapt<sql::DetachDb, run_detach>,
-    adapt<sql::DropDatabase, run_drop>,       adapt<sql::SetOption, run_set>,
-    adapt<sql::HeaderOnly, run_headeronly>,   adapt<sql::SelectRestoreHistory, run_restore_history>,
-    adapt<sql::DirTree, run_dirtree>,         adapt<sql::FileExist, run_fileexist>,
+    adapt<sql::GetDate, run_getdate>,
+    adapt<sql::SelectDatabases, run_select>,
+    adapt<sql::FileList, run_filelist>,
+    adapt<sql::CreateDatabase, run_create>,
+    adapt<sql::RestoreDatabase, run_restore>,
+    adapt<sql::BackupDatabase, run_backup>,
+    adapt<sql::AttachDb, run_attach>,
+    adapt<sql::DetachDb, run_detach>,
+    adapt<sql::DropDatabase, run_drop>,
+    adapt<sql::SetOption, run_set>,
+    adapt<sql::HeaderOnly, run_headeronly>,
+    adapt<sql::SelectRestoreHistory, run_restore_history>,
+    adapt<sql::DirTree, run_dirtree>,
+    adapt<sql::FileExist, run_fileexist>,
+    adapt<sql::DatabaseState, run_database_state>,
+    adapt<sql::DatabaseFiles, run_database_files>,
 };
 
 bool is_procedure(const sql::Statement& s) {
@@ -176,6 +186,36 @@ void run_fileexist(const sql::FileExist& s, Context& c) {
     c.r.done_in_proc(done::kCount | done::kMore, 1);
     c.r.return_status(0);
     c.r.done_proc(done::kFinal);
+}
+
+// NULL for a database that does not exist, as on a real server.
+void run_database_state(const sql::DatabaseState& s, Context& c) {
+    ByteWriter& w = c.r.out();
+    c.r.columns({{s.column, ColumnType::NVarChar, 128, true}});
+    std::lock_guard lock(c.catalogue.mutex());
+    const Database* db = c.catalogue.find(s.name);
+    write_row_start(w);
+    write_nvarchar(w, db ? std::optional<std::string>(db->state) : std::nullopt);
+    c.r.done(done::kCount, 1);
+}
+
+// The paths as the client named them; SQL Server 2000's column is nchar(260), so blank-padded.
+void run_database_files(const sql::DatabaseFiles& s, Context& c) {
+    ByteWriter& w = c.r.out();
+    c.r.columns({{"filename", ColumnType::NVarChar, 260, false}});
+    std::lock_guard lock(c.catalogue.mutex());
+    std::uint32_t rows = 0;
+    if (const Database* db = c.catalogue.find(s.name)) {
+        for (const DbFile& f : db->files) {
+            std::string name = c.drives.windows(f.path);
+            if (c.version.major == 8)
+                name.resize(std::max<std::size_t>(name.size(), 260), ' ');
+            write_row_start(w);
+            write_nvarchar(w, name);
+            ++rows;
+        }
+    }
+    c.r.done(done::kCount, rows);
 }
 
 void run_set(const sql::SetOption&, Context& c) {

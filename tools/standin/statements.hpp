@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue.hpp"
+#include "drives.hpp"
 #include "faults.hpp"
 #include "response.hpp"
 #include "server_version.hpp"
@@ -13,7 +14,8 @@ struct Context {
     const Faults& faults;
     Response& r;
     const ServerVersion& version; // of the server playing
-    bool drop_midway = false;     // a drop fault armed for a long statement
+    const Drives& drives;
+    bool drop_midway = false; // a drop fault armed for a long statement
 };
 
 // Runs one parsed statement, applying faults, and writes its whole answer
@@ -37,6 +39,8 @@ void run_restore_log(const sql::RestoreDatabase& s, Context& c);
 void run_restore_history(const sql::SelectRestoreHistory& s, Context& c);
 void run_dirtree(const sql::DirTree& s, Context& c);
 void run_fileexist(const sql::FileExist& s, Context& c);
+void run_database_state(const sql::DatabaseState& s, Context& c);
+void run_database_files(const sql::DatabaseFiles& s, Context& c);
 
 // A datetime column value for a moment given in milliseconds since 1970, in local time.
 void write_local_datetime(ByteWriter& w, std::int64_t unix_ms);

@@ -147,7 +147,9 @@ public:
 
     // A later log that begins within `log` (not at its end) or crosses to a new recovery fork
     // there: the database was restored in place to that point and went on with a new history, so
-    // the one `log` goes on with was left. SQL Server 2000 shows this only in the log positions.
+    // the one `log` goes on with was left. SQL Server 2000 shows this only in the log positions,
+    // assuming (not documented) that its first log backup after such a restore begins where the
+    // restore left the log.
     const BackupSetHeader* forkWithin(const BackupSetHeader& log) const {
         const auto forksThere = [&](const BackupSetHeader* other) {
             return other != &log && sameIncarnation(log, *other) &&

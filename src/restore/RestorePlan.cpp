@@ -311,11 +311,12 @@ std::optional<PlanRefusal> chooseDatabase(const QList<BackupSetHeader>& sets,
 QList<const BackupSetHeader*> newestFirst(const QList<BackupSetHeader>& sets, auto keep) {
     QList<const BackupSetHeader*> kept;
     for (const BackupSetHeader& set : sets) {
-        const bool again = std::any_of(
-            kept.begin(), kept.end(), [&](const auto* chosen) { return sameBackup(*chosen, set); });
-        if (keep(set) && !again) {
-            kept.append(&set);
+        if (!keep(set) || std::any_of(kept.begin(), kept.end(), [&](const auto* chosen) {
+                return sameBackup(*chosen, set);
+            })) {
+            continue;
         }
+        kept.append(&set);
     }
     std::stable_sort(kept.begin(), kept.end(),
                      [](const auto* a, const auto* b) { return newerThan(*a, *b); });

@@ -14,15 +14,15 @@ bool isBackupFolder(const QString& value) {
     return QFileInfo(value).isDir();
 }
 
-std::variant<QStringList, QString>
+std::variant<QList<BackupPath>, QString>
 backupFiles(const QStringList& values,
             const std::function<QStringList(const QString&)>& listServerFolder) {
-    QStringList files;
+    QList<BackupPath> files;
     for (const QString& value : values) {
         if (platform::isWindowsFormPath(value)) {
             // Only the server can list such a folder; a file is sent as typed.
             if (!isBackupFolder(value)) {
-                files.append(value);
+                files.append(BackupPath{value});
                 continue;
             }
             const QStringList listed = listServerFolder(value);
@@ -31,21 +31,24 @@ backupFiles(const QStringList& values,
                                       "in the folder: ") +
                        value;
             }
-            files += listed;
+            for (const QString& file : listed) {
+                files.append(BackupPath{file, true});
+            }
             continue;
         }
         const QFileInfo info(value);
         if (!info.isDir()) {
-            files.append(QDir::cleanPath(info.absoluteFilePath()));
+            files.append(BackupPath{QDir::cleanPath(info.absoluteFilePath())});
             continue;
         }
+        // A maintenance plan's folder may hold a hidden backup as well as reports.
         const QFileInfoList entries =
-            QDir(info.absoluteFilePath()).entryInfoList(QDir::Files, QDir::Name);
+            QDir(info.absoluteFilePath()).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
         if (entries.isEmpty()) {
             return QStringLiteral("文件夹中没有文件 / the folder holds no files: ") + value;
         }
         for (const QFileInfo& entry : entries) {
-            files.append(entry.absoluteFilePath());
+            files.append(BackupPath{entry.absoluteFilePath(), true});
         }
     }
     return files;

@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/BackupFiles.h"
+#include "restore/BackupHeaders.h"
 
 #include <QCommandLineParser>
 
@@ -26,11 +27,14 @@ const QString HelpText = QStringLiteral(
     "  --backup FILE       BAK 备份文件 / restore from this backup file; may be given several\n"
     "                      times and may name a folder: the newest full backup, its newest\n"
     "                      differential and the log backups after it are then restored in turn;\n"
-    "                      a server folder is written with its closing \\ (D:\\bak\\)\n"
+    "                      every file of a folder is read, a hidden one too, and one that is no\n"
+    "                      backup is named and skipped; a server folder is written with its\n"
+    "                      closing \\ (D:\\bak\\)\n"
     "                      可多次给出，也可以是文件夹：依次恢复完整备份、差异备份和日志备份\n"
     "  --until 'YYYY-MM-DD HH:MM[:SS]'\n"
-    "                      恢复到该时间点（服务器本地时间）/ restore to this point in time (the\n"
-    "                      server's local time)\n"
+    "                      恢复到该时间点（服务器时钟上的时间，不按本机时区换算）/ restore to\n"
+    "                      this point in time, as the server's clock shows it (no time zone of\n"
+    "                      this machine applies)\n"
     "  --database NAME     备份中有多个数据库时，使用该数据库的备份 / whose backups to use when\n"
     "                      the files hold several databases'\n"
     "  --mdf FILE          MDF 数据文件 / attach this data file and the _Log.LDF beside it\n"
@@ -118,19 +122,14 @@ parseCommandLine(const QStringList& arguments) {
         return UsageError{QStringLiteral("--backup-set wants a number from 1 to 32767, not ") +
                           parser.value(backupSet)};
     }
-    QDateTime untilTime;
+    // The server's wall-clock time: no time zone of this machine applies to it.
+    std::optional<QDateTime> untilTime;
     if (parser.isSet(until)) {
-        untilTime =
-            QDateTime::fromString(parser.value(until), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!untilTime.isValid()) {
-            untilTime =
-                QDateTime::fromString(parser.value(until), QStringLiteral("yyyy-MM-dd HH:mm"));
-        }
-        if (!untilTime.isValid()) {
+        untilTime = restore::parseWallClockTime(parser.value(until));
+        if (!untilTime) {
             return UsageError{QStringLiteral("--until wants 'YYYY-MM-DD HH:MM[:SS]', not ") +
                               parser.value(until)};
         }
-        untilTime.setTimeSpec(Qt::UTC);
     }
     const auto valueOf = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
         return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
@@ -149,9 +148,7 @@ parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(backupSet)) {
         result.backupSet = set;
     }
-    if (parser.isSet(until)) {
-        result.until = untilTime;
-    }
+    result.until = untilTime;
     result.database = valueOf(database);
     if (result.backupSet && result.asksForSequence()) {
         return UsageError{QStringLiteral("--backup-set names one set of one file; a sequence is "

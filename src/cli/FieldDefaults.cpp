@@ -44,7 +44,7 @@ QString absoluteInShell(const QString& path) {
 
 } // namespace
 
-std::optional<QString> fillFields(const CommandLine& commandLine, ConsoleView& view) {
+std::optional<QString> fillFields(CommandLine& commandLine, ConsoleView& view) {
     view.setFieldText(Field::b1, QStringLiteral("(local)"));
     view.setFieldText(Field::b2, QStringLiteral("sa"));
     view.setFieldText(Field::e2, platform::defaultDatabaseDirectory());
@@ -115,6 +115,11 @@ std::optional<QString> fillFields(const CommandLine& commandLine, ConsoleView& v
     }
     for (const Field path : {Field::d2, Field::e2}) {
         view.setFieldText(path, absoluteInShell(view.fieldText(path)));
+    }
+    if (commandLine.backups.isEmpty() && !commandLine.mdf &&
+        view.source == restore::SourceKind::Backup &&
+        !restore::trimBlanksAndControls(view.fieldText(Field::d2)).isEmpty()) {
+        commandLine.backups = {view.fieldText(Field::d2)};
     }
 
     if (view.auth != restore::AuthMode::SqlLogin) {

@@ -88,8 +88,20 @@ std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQue
             err << *problem << '\n' << Qt::flush;
             return Refused;
         }
-        for (const QString& file : std::get<QStringList>(files)) {
-            sets += restore::readBackupHeaders(server, request, file);
+        for (const cli::BackupPath& file : std::get<QList<cli::BackupPath>>(files)) {
+            try {
+                sets += restore::readBackupHeaders(server, request, file.path);
+            } catch (const db::QueryError& error) {
+                // A report or a backup still being written beside the backups: the server said
+                // why it is none, and the others count all the same.
+                if (!file.inFolder || !server.isConnected()) {
+                    throw;
+                }
+                err << QStringLiteral("已跳过，不是可以读取的备份 / skipped, not a backup that can "
+                                      "be read: %1\n%2\n")
+                           .arg(file.path, error.message())
+                    << Qt::flush;
+            }
         }
     } catch (const db::QueryError& error) {
         err << ReadFailed << error.message() << '\n' << Qt::flush;
@@ -164,7 +176,7 @@ int main(int argc, char* argv[]) {
         err << error->message << "\n(--help)\n" << Qt::flush;
         return Refused;
     }
-    const auto& commandLine = std::get<cli::CommandLine>(parsed);
+    auto commandLine = std::get<cli::CommandLine>(parsed);
 
     cli::ConsoleView view;
     if (const auto problem = cli::fillFields(commandLine, view)) {

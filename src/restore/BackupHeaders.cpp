@@ -1,8 +1,34 @@
 #include "restore/BackupHeaders.h"
 
+#include "restore/ServerVersion.h"
 #include "restore/StatementTexts.h"
 
+#include <QDate>
+#include <QTime>
+
 namespace restore {
+
+namespace {
+
+// "yyyy-MM-dd HH:mm:ss" or "yyyy-MM-dd HH:mm" read as it stands: no time zone applies, so an hour
+// that this machine's clock skips or repeats is as good as any other.
+QDateTime wallClockTime(const QString& text) {
+    const QStringList parts = text.split(u' ');
+    if (parts.size() != 2) {
+        return {};
+    }
+    const QDate date = QDate::fromString(parts[0], QStringLiteral("yyyy-MM-dd"));
+    QTime time = QTime::fromString(parts[1], QStringLiteral("HH:mm:ss"));
+    if (!time.isValid()) {
+        time = QTime::fromString(parts[1], QStringLiteral("HH:mm"));
+    }
+    if (!date.isValid() || !time.isValid()) {
+        return {};
+    }
+    return QDateTime(date, time, Qt::UTC);
+}
+
+} // namespace
 
 QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const RestoreRequest& request,
                                          const QString& file) {
@@ -12,15 +38,39 @@ QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const RestoreRequ
     qry.setConnectionString(buildConnectionString(reading));
     qry.setStatement(buildStatement(StatementKind::BackupSets, reading));
     qry.open();
+    // SQL Server 2000 answers without the ids that later servers add.
+    const std::optional<ServerVersion> server = parseServerVersion(qry.serverVersion());
+    const bool laterColumns = server && server->isNewerThan2000();
     QList<BackupSetHeader> sets;
     for (qry.first(); !qry.atEnd(); qry.next()) {
         const auto field = [&qry](const char* column) {
             return qry.fieldText(QString::fromLatin1(column));
         };
-        sets.append({file, field("Position").toInt(), field("BackupType").toInt(),
-                     field("DatabaseName"), serverDateTime(field("BackupStartDate")),
-                     serverDateTime(field("BackupFinishDate")), field("FirstLSN"), field("LastLSN"),
-                     field("CheckpointLSN"), field("DatabaseBackupLSN")});
+        BackupSetHeader set;
+        set.file = file;
+        set.position = field("Position").toInt();
+        set.type = field("BackupType").toInt();
+        set.databaseName = field("DatabaseName");
+        set.startDate = serverDateTime(field("BackupStartDate"));
+        set.finishDate = serverDateTime(field("BackupFinishDate"));
+        set.firstLsn = field("FirstLSN");
+        set.lastLsn = field("LastLSN");
+        set.checkpointLsn = field("CheckpointLSN");
+        set.databaseBackupLsn = field("DatabaseBackupLSN");
+        set.databaseCreationDate = field("DatabaseCreationDate");
+        set.serverName = field("ServerName");
+        set.machineName = field("MachineName");
+        if (laterColumns) {
+            set.familyGuid = field("FamilyGUID");
+            set.bindingId = field("BindingID");
+            set.firstRecoveryForkId = field("FirstRecoveryForkID");
+            set.recoveryForkId = field("RecoveryForkID");
+            set.forkPointLsn = field("ForkPointLSN");
+            set.differentialBaseGuid = field("DifferentialBaseGUID");
+            set.backupSetGuid = field("BackupSetGUID");
+            set.copyOnly = field("IsCopyOnly") == u"1";
+        }
+        sets.append(set);
     }
     qry.close();
     return sets;
@@ -44,11 +94,12 @@ QStringList readServerFolder(db::QueryClient& qry, const RestoreRequest& request
 }
 
 QDateTime serverDateTime(const QString& text) {
-    QString seconds = text.left(19);
-    seconds.replace(u'T', u' ');
-    QDateTime when = QDateTime::fromString(seconds, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    when.setTimeSpec(Qt::UTC);
-    return when;
+    return wallClockTime(text.left(19).replace(u'T', u' '));
+}
+
+std::optional<QDateTime> parseWallClockTime(const QString& text) {
+    const QDateTime when = wallClockTime(text);
+    return when.isValid() ? std::optional(when) : std::nullopt;
 }
 
 void takePlan(const RestorePlan& plan, RestoreRequest& request) {

@@ -25,6 +25,24 @@ struct BackupSetHeader {
     QString lastLsn;
     QString checkpointLsn;
     QString databaseBackupLsn;
+    // Which database made the set, as every version says it: its creation date as the server's
+    // text (a database dropped and made anew under the same name has another one), and the
+    // server and machine it lived on.
+    QString databaseCreationDate;
+    QString serverName;
+    QString machineName;
+    // SQL Server 2005 and later only, empty before. FamilyGUID stays with a database from its
+    // creation on; BindingID changes when the database is restored; the recovery fork ids name
+    // the history a set begins and ends on, ForkPointLSN where a log backup crosses from one to
+    // the other.
+    QString familyGuid;
+    QString bindingId;
+    QString firstRecoveryForkId;
+    QString recoveryForkId;
+    QString forkPointLsn;
+    QString differentialBaseGuid;
+    QString backupSetGuid;
+    bool copyOnly = false; // a copy-only backup, which takes no part in the log chain
 };
 
 // The sets to restore in order: a full backup, perhaps a differential based on it, then the log
@@ -38,8 +56,11 @@ struct PlanRefusal {
     QString reason;
 };
 
-// Chooses the newest full backup (finished by `until`), the newest differential based on it,
-// then the log chain up to `until`, or to its end without it. `database` chooses among several
+// Chooses the newest full backup (finished by `until`) whose chain reaches `until`, or the end of
+// its chain without it, through the newest differential based on it that helps, then the log
+// backups that continue it. A differential or log joins only a full backup of the same database
+// and history; each log begins where the step before it ended and finishes no earlier. Two
+// backups that could both come next are refused, naming both. `database` chooses among several
 // databases' sets; empty when none was named.
 std::variant<RestorePlan, PlanRefusal> planRestore(const QList<BackupSetHeader>& sets,
                                                    const QString& database,

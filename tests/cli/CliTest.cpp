@@ -909,6 +909,97 @@ TEST_F(CliAgainstStandin, AGapInTheLogChainIsRefusedAfterReadingTheHeadersOnly) 
     EXPECT_EQ(batches.size(), 3) << batches.join("|").toStdString();
 }
 
+// A maintenance plan's folder: a hidden log backup, the plan's report and a backup still being
+// written (empty) beside the chain.
+TEST_F(CliAgainstStandin, EveryFileOfAFolderIsReadAndWhatIsNoBackupIsNamedAndSkipped) {
+    const QString chain = server.scratch() + "/plan";
+    ASSERT_TRUE(QDir().mkpath(chain));
+    ASSERT_EQ(QProcess::execute(quarn_test::StandinProcess::binary(),
+                                {"make-backup", chain, "--chain", "3", "--db", "Shop", "--file",
+                                 "D:Shop_Data:64K", "--file", "L:Shop_Log:64K"}),
+              0);
+    ASSERT_TRUE(QFile::rename(chain + "/Shop_log_0002.trn", chain + "/.Shop_log_0002.trn"));
+    QFile report(chain + "/Shop_report.txt");
+    ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+    report.write("Microsoft (R) Server Maintenance Utility\r\n");
+    report.close();
+    QFile writing(chain + "/Shop_log_0004.trn");
+    ASSERT_TRUE(writing.open(QIODevice::WriteOnly));
+    writing.close();
+    const QStringList arguments = {"--server", server.dataSource(),
+                                   "--user",   "sa",
+                                   "--backup", chain,
+                                   "--name",   "Swept",
+                                   "--dir",    dataDir};
+
+    Outcome outcome = runCli(arguments + QStringList{"--list"});
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    for (const char* stray : {"Shop_report.txt", "Shop_log_0004.trn"}) {
+        EXPECT_TRUE(
+            outcome.err.contains("skipped, not a backup that can be read: " + chain + "/" + stray))
+            << describe(outcome);
+    }
+    EXPECT_TRUE(outcome.out.contains("* " + chain + "/.Shop_log_0002.trn")) << describe(outcome);
+
+    outcome = runCli(arguments);
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    const QStringList batches = server.batches().filter("Swept");
+    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    EXPECT_TRUE(batches[3].contains(chain + "/.Shop_log_0002.trn'")) << batches[3].toStdString();
+    EXPECT_TRUE(server.catalogueText().contains("db Swept ONLINE"));
+}
+
+// The defaults file's backup is a --backup like one given: its folder is a sequence, and --until
+// plans from it.
+TEST_F(CliAgainstStandin, TheDefaultsFilesBackupTakesPartInASequence) {
+    const QString chain = server.scratch() + "/nightly";
+    ASSERT_TRUE(QDir().mkpath(chain));
+    ASSERT_EQ(QProcess::execute(quarn_test::StandinProcess::binary(),
+                                {"make-backup", chain, "--chain", "2", "--db", "Shop", "--file",
+                                 "D:Shop_Data:64K", "--file", "L:Shop_Log:64K"}),
+              0);
+    const QString text = "[初始默认值]\r\n服务器电脑名=" + server.dataSource() +
+                         "\r\n认证方式=指定用户名密码\r\n数据库用户名=sa\r\n数据库--密码=secret\r\n"
+                         "恢复来源文件=" +
+                         chain + "\r\n新的数据库名称=Nightly\r\n数据库存放目录=" + dataDir + "\r\n";
+    const QString path = server.scratch() + "/nightly.ini";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringEncoder("GBK").encode(text));
+    file.close();
+
+    Outcome outcome = runCli({"--defaults", path}, QString());
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_EQ(server.batches().filter("Nightly").size(), 4) << describe(outcome);
+
+    // Between the two log backups, the first an hour after the full one and the second an hour ago.
+    const QString until =
+        QDateTime::currentDateTime().addSecs(-90 * 60).toString("yyyy-MM-dd HH:mm:ss");
+    outcome = runCli({"--defaults", path, "--name", "Earlier", "--until", until}, QString());
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    const QStringList batches = server.batches().filter("Earlier");
+    ASSERT_EQ(batches.size(), 4) << batches.join("|").toStdString();
+    EXPECT_TRUE(batches[3].contains("STOPAT = N'" + until + "'")) << batches[3].toStdString();
+}
+
+// The server's clock need not skip the hour this machine's does when summer time begins.
+TEST_F(CliAgainstStandin, UntilIsTheServersClockTimeEvenInAnHourThisMachineSkips) {
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    const Outcome outcome =
+        runCli({"--server", server.dataSource(), "--user", "sa", "--backup", backup, "--until",
+                "2026-03-29 02:30", "--name", "Spring", "--dir", dataDir});
+    if (zone.isNull()) {
+        qunsetenv("TZ");
+    } else {
+        qputenv("TZ", zone);
+    }
+    EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
+    EXPECT_TRUE(
+        outcome.err.contains("2026-03-29 02:30:00 is before the first full backup finished"))
+        << describe(outcome);
+}
+
 // Ctrl-C while the differential is restored: the database the run created goes again.
 TEST_F(CliAgainstStandin, InterruptInTheMiddleOfASequenceDropsTheNewDatabase) {
     ASSERT_TRUE(server.stop());

@@ -27,6 +27,24 @@ BackupSetHeader set(const QString& file, BackupSetType type, int finished, qint6
     return h;
 }
 
+// The same set as made by a database created at `created`: another one than the others when it
+// was dropped and made anew under the same name.
+BackupSetHeader createdAt(BackupSetHeader h, const QString& created) {
+    h.databaseCreationDate = created;
+    return h;
+}
+
+// As SQL Server 2005 and later give it: the BindingID a restore changes, and the recovery forks the
+// set begins and ends on.
+BackupSetHeader onFork(BackupSetHeader h, const QString& binding, const QString& firstFork,
+                       const QString& lastFork = {}, qint64 forkPoint = 0) {
+    h.bindingId = binding;
+    h.firstRecoveryForkId = firstFork;
+    h.recoveryForkId = lastFork.isEmpty() ? firstFork : lastFork;
+    h.forkPointLsn = forkPoint ? QString::number(forkPoint) : QString();
+    return h;
+}
+
 constexpr auto Full = BackupSetType::Database;
 constexpr auto Log = BackupSetType::Log;
 constexpr auto Diff = BackupSetType::Differential;
@@ -41,6 +59,27 @@ const QList<BackupSetHeader> Chain = {
 
 QList<BackupSetHeader> without(QList<BackupSetHeader> sets, const QString& file) {
     sets.removeIf([&](const BackupSetHeader& s) { return s.file == file; });
+    return sets;
+}
+
+// Restored in place to LSN 5000, within log2, after log3: then a full backup and logs of the new
+// history, whose positions run over the old ones again.
+const QList<BackupSetHeader> NewHistory = {set("full2", Full, 200, 5100, 5101, 900),
+                                           set("new1", Log, 240, 5000, 6000, 900),
+                                           set("new2", Log, 300, 6000, 13000, 900)};
+
+// Restored in place to the end of log1, after log2: the new history's first log begins where
+// log2 does.
+const QList<BackupSetHeader> AtLog1sEnd = {
+    set("full", Full, 0, 900, 901), set("log1", Log, 60, 500, 1200, 900),
+    set("log2", Log, 120, 1200, 9000, 900), set("new1", Log, 200, 1200, 3000, 900)};
+
+// The same, as SQL Server 2005 and later tell it.
+QList<BackupSetHeader> atLog1sEndWithForks() {
+    QList<BackupSetHeader> sets;
+    for (const BackupSetHeader& h : AtLog1sEnd) {
+        sets << (h.file == "new1" ? onFork(h, "B2", "a", "b", 1200) : onFork(h, "B1", "a"));
+    }
     return sets;
 }
 
@@ -133,6 +172,114 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             {},
             "Shop|Stock"},
+        // A database dropped and made anew under the same name: its old logs hold the new full
+        // backup's position (and one even finished after it), yet belong to another database.
+        Row{"ADatabaseMadeAnewTakesNoLogOfTheOldOne",
+            {createdAt(set("full", Full, 0, 900, 901), "A"),
+             createdAt(set("log1", Log, 60, 500, 1200, 900), "A"),
+             createdAt(set("log2", Log, 300, 1200, 9000, 900), "A"),
+             createdAt(set("anew", Full, 150, 1500, 1501), "B"),
+             createdAt(set("newlog", Log, 240, 1400, 3000, 1500), "B")},
+            {},
+            {},
+            {"anew", "newlog"},
+            {}},
+        Row{"TheOldDatabasesLogsBeforeTheNewFullAreNotApplied",
+            {createdAt(set("full", Full, 0, 900, 901), "A"),
+             createdAt(set("log1", Log, 60, 500, 1200, 900), "A"),
+             createdAt(set("log2", Log, 120, 1200, 9000, 900), "A"),
+             createdAt(set("anew", Full, 150, 1500, 1501), "B")},
+            {},
+            {},
+            {"anew"},
+            {}},
+        Row{"TheOldDatabaseAtATimeBeforeTheNewOne",
+            {createdAt(set("full", Full, 0, 900, 901), "A"),
+             createdAt(set("log1", Log, 60, 500, 1200, 900), "A"),
+             createdAt(set("log2", Log, 120, 1200, 9000, 900), "A"),
+             createdAt(set("anew", Full, 150, 1500, 1501), "B")},
+            {},
+            110,
+            {"full", "log1", "log2"},
+            {}},
+        // Restored in place: the new history's full backup takes only its own logs.
+        Row{"TheNewHistoryTakesNoLogOfTheOldOne",
+            without(Chain, "diff") + NewHistory,
+            {},
+            {},
+            {"full2", "new1", "new2"},
+            {}},
+        Row{"TheOldHistoryAtATimeBeforeTheRestore",
+            without(Chain, "diff") + NewHistory,
+            {},
+            150,
+            {"full", "log1", "log2", "log3"},
+            {}},
+        // Without a full backup of the new history, the end of the old one is not the latest state.
+        Row{"TheEndOfALeftHistoryIsRefused",
+            without(Chain, "diff") + without(NewHistory, "full2"),
+            {},
+            {},
+            {},
+            "LSN 5000|new1 备份集 set 1|log2 备份集 set 1"},
+        Row{"ATimeOnlyTheNewHistoryReachesIsRefused",
+            without(Chain, "diff") + without(NewHistory, "full2"),
+            {},
+            270,
+            {},
+            "LSN 5000|new1|log2"},
+        Row{"TwoLogsThatCouldBothComeNextAreRefused",
+            AtLog1sEnd,
+            {},
+            {},
+            {},
+            "log2 备份集 set 1|new1 备份集 set 1|LSN 1200"},
+        Row{"TheForkIdsKeepTheOldHistoryUpToItsTime",
+            atLog1sEndWithForks(),
+            {},
+            100,
+            {"full", "log1", "log2"},
+            {}},
+        Row{"TheForkIdsTellTheEndOfTheOldHistoryIsNotTheLatest",
+            atLog1sEndWithForks(),
+            {},
+            {},
+            {},
+            "LSN 1200|new1|log2"},
+        Row{"ANewFullOnTheNewForkTakesTheLogThatCrossesToIt",
+            {onFork(set("full", Full, 0, 900, 901), "B1", "a"),
+             onFork(set("log1", Log, 60, 500, 1200, 900), "B1", "a"),
+             onFork(set("log2", Log, 120, 1200, 9000, 900), "B1", "a"),
+             onFork(set("full2", Full, 210, 1300, 1301, 900), "B2", "b"),
+             onFork(set("new1", Log, 250, 1200, 3000, 900), "B2", "a", "b", 1200)},
+            {},
+            {},
+            {"full2", "new1"},
+            {}},
+        // The newest full backup is cut off by a missing log; an older one and its differential
+        // still reach the time.
+        Row{"AnOlderFullReachesWhatTheNewestCannot",
+            {set("full", Full, 0, 900, 901), set("log1", Log, 60, 500, 1200, 900),
+             set("full2", Full, 100, 1300, 1301, 900), set("diff", Diff, 150, 2500, 2501, 900),
+             set("log3", Log, 180, 2200, 4000, 900)},
+            {},
+            170,
+            {"full", "diff", "log3"},
+            {}},
+        Row{"TheLatestPointIsTheFurthestAnyFullReaches",
+            {set("full", Full, 0, 900, 901), set("log1", Log, 60, 500, 1200, 900),
+             set("full2", Full, 100, 1300, 1301, 900), set("diff", Diff, 150, 2500, 2501, 900),
+             set("log3", Log, 180, 2200, 4000, 900)},
+            {},
+            200,
+            {},
+            "03:00:00|03:20:00"},
+        Row{"ACopyOfALogIsNoSecondCandidate",
+            QList<BackupSetHeader>(Chain) << set("log2", Log, 120, 1200, 9000, 900),
+            {},
+            {},
+            {"full", "diff", "log2", "log3"},
+            {}},
         Row{"TheChosenDatabasesChainOnly",
             QList<BackupSetHeader>(Chain) << set("other", Full, 200, 5, 6, 0, "Stock")
                                           << set("olog", Log, 210, 5, 99, 5, "Stock"),

@@ -223,8 +223,8 @@ TEST_F(TsqlTest, EachStatementGivesItsRowsOrError) {
     EXPECT_FALSE(std::filesystem::exists(mdf)) << "DROP DATABASE leaves its files";
 }
 
-// Numbers and texts of 4305 and 3117 are SQL Server's; those of 4326 and 4306 are assumed (later
-// versions' wording), as SQL Server 2000's documentation at hand lacks them.
+// Numbers and texts of 4305 and 3117 are SQL Server's; those of 4326, 4306, 3136 and 4330 are
+// assumed (later versions' wording), as SQL Server 2000's documentation at hand lacks them.
 TEST_F(TsqlTest, RestoreSequenceFollowsTheLogChain) {
     const std::string d = dir_.path();
     const std::string to_dst =
@@ -272,6 +272,37 @@ TEST_F(TsqlTest, RestoreSequenceFollowsTheLogChain) {
         {"history",
          "SELECT * FROM msdb..restorehistory WHERE destination_database_name = N'dst'",
          {"restore_type", "Dst", "(3 rows affected)"}},
+        // Another database under the same name: the old one's backups are not its own.
+        {"dropped", "DROP DATABASE [Src]", {}, {"Msg "}},
+        {"made anew", "CREATE DATABASE [Src]", {"Msg 1805"}},
+        {"its full", "BACKUP DATABASE [Src] TO DISK = N'" + d + "/anew.bak'", {"Msg 3014"}},
+        {"its log", "BACKUP LOG [Src] TO DISK = N'" + d + "/anew_log.bak'", {"Msg 3014"}},
+        {"its full left loading",
+         "RESTORE DATABASE [Anew] FROM DISK = N'" + d +
+             "/anew.bak' WITH NORECOVERY, MOVE N'Src' "
+             "TO N'" +
+             d + "/Anew.mdf', MOVE N'Src_log' TO N'" + d + "/Anew_log.LDF'",
+         {"Msg 3014"}},
+        {"a log of the database dropped",
+         "RESTORE LOG [Anew] FROM DISK = N'" + d + "/log.bak' WITH FILE = 2, NORECOVERY",
+         {"Msg 4330", "on a recovery path that is inconsistent with the database", "Msg 3013"}},
+        {"a differential of the database dropped",
+         "RESTORE DATABASE [Anew] FROM DISK = N'" + d + "/diff.bak' WITH NORECOVERY",
+         {"Msg 3136", "has not been restored to the correct earlier state", "Msg 3013"}},
+        {"its own log",
+         "RESTORE LOG [Anew] FROM DISK = N'" + d + "/anew_log.bak' WITH NORECOVERY",
+         {"RESTORE LOG successfully"},
+         {"Msg 4330"}},
+        // Restored in place: a new history begins where its full backup ended.
+        {"restored in place",
+         "RESTORE DATABASE [Src] FROM DISK = N'" + d + "/anew.bak' WITH REPLACE",
+         {"Msg 3014"}},
+        {"a log of the new history",
+         "BACKUP LOG [Src] TO DISK = N'" + d + "/forked_log.bak'",
+         {"Msg 3014"}},
+        {"the new history after the old one's log",
+         "RESTORE LOG [Anew] FROM DISK = N'" + d + "/forked_log.bak'",
+         {"Msg 4330", "Msg 3013"}},
     };
     run_in_order(cases);
 }

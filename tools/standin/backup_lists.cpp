@@ -23,9 +23,17 @@ void write_guid_of(ByteWriter& w, const std::string& seed) {
     write_guid(w, g);
 }
 
-std::string set_guid_seed(const BackupHeader& h, std::uint64_t checkpoint) {
-    return "set " + h.database + " " + std::to_string(checkpoint);
+// Sets without an identity take their ids from the database's name, as they always did.
+std::string id_seed(const BackupHeader& h, std::uint64_t id) {
+    return id != 0 ? std::to_string(id) : h.database;
 }
+
+std::string set_guid_seed(const BackupHeader& h, std::uint64_t checkpoint) {
+    return "set " + id_seed(h, h.family) + " " + std::to_string(checkpoint);
+}
+
+// A set without an identity reads as made by a database created at the start of 2000.
+constexpr std::int64_t kUnknownCreationMs = 946684800000;
 
 const char* type_description(int type) {
     switch (type) {
@@ -113,7 +121,7 @@ void write_header_row(ByteWriter& w, const ServerVersion& v, const BackupHeader&
     write_nvarchar(w, std::string(kServerName));
     write_nvarchar(w, h.database);
     write_int(w, 4, h.made_by->database_version);
-    write_local_datetime(w, h.started * 1000);
+    write_local_datetime(w, h.created_ms != 0 ? h.created_ms : kUnknownCreationMs);
     write_numeric(w, size);
     write_numeric(w, h.first_lsn);
     write_numeric(w, h.last_lsn);
@@ -132,18 +140,22 @@ void write_header_row(ByteWriter& w, const ServerVersion& v, const BackupHeader&
     write_int(w, 4, h.made_by->build);
     write_nvarchar(w, std::string(kServerName));
     write_int(w, 4, 0);
+    // A restore gives the database a new BindingID and recovery fork at once here.
     if (later) {
-        write_guid_of(w, "binding " + h.database);
-        write_guid_of(w, "fork " + h.database);
+        write_guid_of(w, "binding " + id_seed(h, h.fork));
+        write_guid_of(w, "fork " + id_seed(h, h.fork));
     }
     write_nvarchar(w, std::string("Chinese_PRC_CI_AS"));
     if (!later)
         return;
-    write_guid_of(w, "family " + h.database);
+    write_guid_of(w, "family " + id_seed(h, h.family));
     for (int i = 0; i < 10; ++i)
         write_bit(w, false);
-    write_guid_of(w, "fork " + h.database);
-    write_null_fixed(w);
+    write_guid_of(w, "fork " + id_seed(h, h.first_fork));
+    if (h.first_fork != h.fork)
+        write_numeric(w, h.fork_point);
+    else
+        write_null_fixed(w);
     write_nvarchar(w, std::string("FULL"));
     if (differential) {
         write_numeric(w, h.database_backup_lsn);

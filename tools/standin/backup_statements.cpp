@@ -87,7 +87,8 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
             // Only a database left loading by the full backup it was taken from can take it.
             if (!ready_to_roll_forward(existing, c.r))
                 return abort();
-            if (existing->full_checkpoint != h.database_backup_lsn) {
+            if (existing->full_checkpoint != h.database_backup_lsn ||
+                !same_incarnation(*existing, h)) {
                 c.r.error(3136, msg::differential_base_mismatch());
                 return abort();
             }
@@ -205,6 +206,15 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
     if (!differential)
         target.full_checkpoint = h.checkpoint_lsn;
     target.restored = true;
+    if (!differential) {
+        target.created_ms = h.created_ms;
+        target.family = h.family;
+    }
+    target.fork = h.fork;
+    target.log_fork = h.fork;
+    target.fork_point = h.fork_point;
+    if (s.recovery)
+        start_fork(target);
     {
         std::lock_guard lock(c.catalogue.mutex());
         c.catalogue.add_history({target.lsn_time, s.name, differential ? 'I' : 'D', s.recovery, 0});
@@ -253,6 +263,11 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
             return abort();
         }
         h.database = db->name;
+        h.created_ms = db->created_ms;
+        h.family = db->family;
+        h.fork = db->fork;
+        h.first_fork = log ? db->log_fork : db->fork;
+        h.fork_point = h.first_fork != h.fork ? db->fork_point : 0;
         h.made_by = &c.version;
         h.level = db->level;
         for (const DbFile& f : db->files) {
@@ -276,6 +291,7 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
             h.checkpoint_lsn = db->full_checkpoint;
             h.database_backup_lsn = db->full_checkpoint;
             after.log_start = h.last_lsn;
+            after.log_fork = db->fork;
         } else {
             h.type = s.kind == sql::BackupKind::Differential ? set_type::kDifferential
                                                              : set_type::kDatabase;
@@ -379,6 +395,7 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
             db->lsn = after.lsn;
             db->lsn_time = after.lsn_time;
             db->log_start = after.log_start;
+            db->log_fork = after.log_fork;
             db->full_checkpoint = after.full_checkpoint;
             c.catalogue.save();
         }

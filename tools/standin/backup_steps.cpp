@@ -82,6 +82,10 @@ bool ready_to_roll_forward(const Database* db, Response& r) {
     return false;
 }
 
+bool same_incarnation(const Database& db, const BackupHeader& set) {
+    return db.created_ms == set.created_ms && db.family == set.family;
+}
+
 void Progress::at(std::uint64_t done) {
     if (step_ <= 0)
         return;

@@ -38,6 +38,10 @@ void report_upgrade(Response& r, const std::string& db, int from, int to);
 // roll it forward; otherwise writes why not (4306 once recovered, 3117 else).
 bool ready_to_roll_forward(const Database* db, Response& r);
 
+// Whether the set was made by the database being restored rather than by another one made under
+// its name: the same creation and family.
+bool same_incarnation(const Database& db, const BackupHeader& set);
+
 // STATS progress: "N percent <verb>." at every multiple of `step`, pushed
 // out at once, each ending a result with DONE_MORE.
 class Progress {

@@ -101,7 +101,8 @@ void Catalogue::save() const {
                 continue;
             out << "db " << encode_field(d.name) << ' ' << d.state << "\nlevel " << d.level
                 << "\nlog " << d.lsn << ' ' << d.lsn_time << ' ' << d.log_start << ' '
-                << d.full_checkpoint << ' ' << d.restored << "\n";
+                << d.full_checkpoint << ' ' << d.restored << "\nidentity " << d.created_ms << ' '
+                << d.family << ' ' << d.fork << ' ' << d.log_fork << ' ' << d.fork_point << "\n";
             for (const DbFile& f : d.files)
                 out << "file " << f.type << ' ' << encode_field(f.logical) << ' '
                     << encode_field(f.path) << "\n";
@@ -151,6 +152,11 @@ void Catalogue::load() {
             // Catalogues written before log positions were kept have no such line.
             Database& d = dbs_.back();
             if (!(ls >> d.lsn >> d.lsn_time >> d.log_start >> d.full_checkpoint >> d.restored))
+                throw bad();
+        } else if (word == "identity" && !dbs_.empty()) {
+            // Catalogues written before identities were kept have no such line.
+            Database& d = dbs_.back();
+            if (!(ls >> d.created_ms >> d.family >> d.fork >> d.log_fork >> d.fork_point))
                 throw bad();
         } else if (word == "file" && (ls >> a >> b >> c) && !dbs_.empty() && a.size() == 1) {
             auto logical = decode_field(b);

@@ -26,6 +26,15 @@ struct Database {
     std::uint64_t full_checkpoint = 0; // of the last full backup taken or restored; 0: none
     bool restored = false;             // made by a restore sequence rather than created
     int level = 80;                    // compatibility level (sysdatabases.cmptlevel)
+    // Which database this is, as its backups carry it: created (ms since 1970) and family stay
+    // from its creation on, also through restores of its backups; a restore brought online starts
+    // a new recovery fork at fork_point. log_fork is the fork where the next log backup begins.
+    // Zero throughout for databases restored from sets that carry no identity.
+    std::int64_t created_ms = 0;
+    std::uint64_t family = 0;
+    std::uint64_t fork = 0;
+    std::uint64_t log_fork = 0;
+    std::uint64_t fork_point = 0;
 };
 
 // One row of msdb..restorehistory.

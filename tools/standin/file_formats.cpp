@@ -165,8 +165,11 @@ std::string backup_header_text(const BackupHeader& h) {
     o << kBackupMagic << "database " << encode_field(h.database) << "\nname "
       << encode_field(h.name) << "\nfinished " << h.finished << "\ntype " << h.type << "\nstarted "
       << h.started << "\nlsn " << h.first_lsn << ' ' << h.last_lsn << ' ' << h.checkpoint_lsn << ' '
-      << h.database_backup_lsn << "\n"
-      << version_line(h.made_by, h.level) << "files " << h.files.size() << "\n";
+      << h.database_backup_lsn << "\n";
+    if (h.family != 0 || h.first_fork != 0 || h.fork != 0)
+        o << "identity " << h.created_ms << ' ' << h.family << ' ' << h.first_fork << ' ' << h.fork
+          << ' ' << h.fork_point << "\n";
+    o << version_line(h.made_by, h.level) << "files " << h.files.size() << "\n";
     for (const BackupEntry& f : h.files)
         o << "file " << f.type << ' ' << f.size << ' ' << encode_field(f.logical) << ' '
           << encode_field(f.physical) << ' ' << encode_field(f.filegroup) << "\n";
@@ -235,6 +238,21 @@ bool read_set(std::ifstream& in, std::uint64_t offset, std::uint64_t length, Bac
         out.last_lsn = *last;
         out.checkpoint_lsn = *checkpoint;
         out.database_backup_lsn = *base;
+    }
+    if (line.rfind("identity ", 0) == 0) {
+        std::istringstream l(line.substr(9));
+        std::string a, b, c, d, e;
+        l >> a >> b >> c >> d >> e;
+        auto created = to_u64(a), family = to_u64(b), first_fork = to_u64(c), fork = to_u64(d),
+             fork_point = to_u64(e);
+        if (!created || *created > (1ull << 50) || !family || !first_fork || !fork || !fork_point ||
+            !next_line())
+            return false;
+        out.created_ms = static_cast<std::int64_t>(*created);
+        out.family = *family;
+        out.first_fork = *first_fork;
+        out.fork = *fork;
+        out.fork_point = *fork_point;
     }
     if (line.rfind("version ", 0) == 0 &&
         (!read_version_line(line, out.made_by, out.level) || !next_line()))

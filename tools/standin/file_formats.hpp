@@ -64,6 +64,14 @@ struct BackupHeader {
     std::uint64_t last_lsn = 0;
     std::uint64_t checkpoint_lsn = 0;
     std::uint64_t database_backup_lsn = 0; // the full backup a differential or log builds on
+    // The database's identity (see Database): its creation, family, the recovery forks the set
+    // begins and ends on and, when they differ, where the second began. Zero throughout for sets
+    // written without one (make-backup, older stand-ins).
+    std::int64_t created_ms = 0;
+    std::uint64_t family = 0;
+    std::uint64_t first_fork = 0;
+    std::uint64_t fork = 0;
+    std::uint64_t fork_point = 0;
     std::vector<BackupEntry> files;
     // The server that wrote the set and the database's compatibility level; sets written before
     // versions were kept are SQL Server 2000's.

@@ -20,7 +20,14 @@ std::uint64_t current_lsn(const Database& d, std::int64_t now);
 // Records one change: the position moves past where it stands now, which it returns.
 std::uint64_t log_change(Database& d, std::int64_t now);
 
-// A database's log starts at the first position when it is created or attached.
+// A database's log starts at the first position when it is created or attached; it is a new
+// database then, with a creation date, family and recovery fork of its own.
 void start_log(Database& d, std::int64_t now);
+
+// A restore brought the database online where its log stands: its history goes on as a new
+// recovery fork from there, and the next log backup crosses to it.
+void start_fork(Database& d);
+
+std::int64_t now_ms();
 
 } // namespace standin

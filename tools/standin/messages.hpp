@@ -162,15 +162,25 @@ inline std::string nothing_to_roll_forward() {
     return "The log or differential backup cannot be restored because no files are ready to "
            "rollforward.";
 }
+// 4330, in the wording of SQL Server 2005 and later. SQL Server 2000 knew no recovery forks and
+// its answer to a log of another history is not documented: assumed to be this one.
+inline std::string inconsistent_recovery_path() {
+    return "This backup set cannot be applied because it is on a recovery path that is "
+           "inconsistent with the database. The recovery path is the sequence of data and log "
+           "backups that have brought the database to a particular recovery point. Find a "
+           "compatible backup to restore, or restore the rest of the database to match a recovery "
+           "point within this backup set, which will restore the database to a different point in "
+           "time. For more information about recovery paths, see SQL Server Books Online.";
+}
 // 4306: assumed wording.
 inline std::string preceding_recovered() {
     return "The preceding restore operation did not specify WITH NORECOVERY or WITH STANDBY. "
            "Restart the restore sequence, specifying WITH NORECOVERY or WITH STANDBY for all but "
            "the final step.";
 }
-// 3136: assumed wording.
+// 3136, in the wording of SQL Server 2005 and later.
 inline std::string differential_base_mismatch() {
-    return "Cannot apply the differential backup on device because the database has not been "
+    return "This differential backup cannot be restored because the database has not been "
            "restored to the correct earlier state.";
 }
 inline std::string no_current_backup() {

@@ -77,6 +77,15 @@ void run_restore_log(const sql::RestoreDatabase& s, Context& c) {
     }
     if (!ready_to_roll_forward(db, c.r))
         return abort();
+    // A log crossing to a new recovery fork is on the old one up to its fork point.
+    const bool crosses = h.first_fork != h.fork;
+    const auto fork_at = [&](std::uint64_t lsn) {
+        return crosses && lsn > h.fork_point ? h.fork : h.first_fork;
+    };
+    if (!same_incarnation(*db, h) || db->fork != fork_at(db->lsn)) {
+        c.r.error(4330, msg::inconsistent_recovery_path());
+        return abort();
+    }
     if (h.first_lsn > db->lsn) {
         c.r.error(4305, msg::log_too_late(h.first_lsn, db->lsn));
         return abort();
@@ -93,9 +102,15 @@ void run_restore_log(const sql::RestoreDatabase& s, Context& c) {
     const bool stops_here = !stop_at || *stop_at <= h.finished;
     db->lsn = stop_at && stops_here ? position_at(h, *stop_at) : h.last_lsn;
     db->lsn_time = now_seconds();
+    db->fork = fork_at(db->lsn);
+    // The next log backup begins where the restore left the log.
+    db->log_start = db->lsn;
+    db->log_fork = db->fork;
     const bool recovered = s.recovery && stops_here;
-    if (recovered)
+    if (recovered) {
         db->state = "ONLINE";
+        start_fork(*db);
+    }
     c.catalogue.add_history({db->lsn_time, db->name, 'L', recovered, stop_at.value_or(0)});
     c.catalogue.save();
 

@@ -944,7 +944,7 @@ TEST_F(CliAgainstStandin, EveryFileOfAFolderIsReadAndWhatIsNoBackupIsNamedAndSki
     outcome = runCli(arguments);
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     const QStringList batches = server.batches().filter("Swept");
-    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[3].contains(chain + "/.Shop_log_0002.trn'")) << batches[3].toStdString();
     EXPECT_TRUE(server.catalogueText().contains("db Swept ONLINE"));
 }
@@ -970,7 +970,7 @@ TEST_F(CliAgainstStandin, TheDefaultsFilesBackupTakesPartInASequence) {
 
     Outcome outcome = runCli({"--defaults", path}, QString());
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
-    EXPECT_EQ(server.batches().filter("Nightly").size(), 4) << describe(outcome);
+    EXPECT_EQ(server.batches().filter("Nightly").size(), 5) << describe(outcome);
 
     // Between the two log backups, the first an hour after the full one and the second an hour ago.
     const QString until =
@@ -978,7 +978,7 @@ TEST_F(CliAgainstStandin, TheDefaultsFilesBackupTakesPartInASequence) {
     outcome = runCli({"--defaults", path, "--name", "Earlier", "--until", until}, QString());
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     const QStringList batches = server.batches().filter("Earlier");
-    ASSERT_EQ(batches.size(), 4) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[3].contains("STOPAT = N'" + until + "'")) << batches[3].toStdString();
 }
 

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 namespace restore {
@@ -190,6 +191,7 @@ struct Walk {
         Gap,       // later logs, but none that continues it
         TwoNext,   // two different logs could both come next
         Forked,    // it goes on with a history the database left
+        Joined,    // it met the way of a full backup tried before, which ended no better
     };
     QList<const BackupSetHeader*> steps;
     End end = End::Reached;
@@ -197,14 +199,20 @@ struct Walk {
     QString at; // the log position where two rivals part
 };
 
+// `walked` holds the logs that ways tried before went through: a way that meets one would end as
+// that one did, so a year of log backups is followed once, not once for each full backup.
 Walk walk(QList<const BackupSetHeader*> start, const LogIndex& logs,
-          const std::optional<QDateTime>& until) {
+          const std::optional<QDateTime>& until, std::set<const BackupSetHeader*>& walked) {
     Walk result;
     result.steps = std::move(start);
     while (!until || result.steps.last()->finishDate < *until) {
         const BackupSetHeader& step = *result.steps.last();
         const QList<const BackupSetHeader*> next = logs.after(step);
         if (next.size() == 1) {
+            if (!walked.insert(next.first()).second) {
+                result.end = Walk::End::Joined;
+                return result;
+            }
             result.steps.append(next.first());
             continue;
         }
@@ -263,6 +271,7 @@ PlanRefusal refusal(const Walk& walk, const std::optional<QDateTime>& until) {
                                .arg(last.lastLsn, end)};
     case Walk::End::Reached:
     case Walk::End::ChainEnds:
+    case Walk::End::Joined:
         break;
     }
     return PlanRefusal{QStringLiteral("%1 晚于最后一个日志备份的结束时间 %2 / %1 is after the "
@@ -372,6 +381,7 @@ std::variant<RestorePlan, PlanRefusal> planRestore(const QList<BackupSetHeader>&
     // The newest full backup first, through its newest differential first; an older one is used
     // when a newer one cannot reach the time asked for (or, without one, the chain's end).
     const LogIndex logs(own);
+    std::set<const BackupSetHeader*> walked;
     std::optional<Walk> furthest;
     for (const BackupSetHeader* full : fulls) {
         QList<QList<const BackupSetHeader*>> starts;
@@ -382,7 +392,10 @@ std::variant<RestorePlan, PlanRefusal> planRestore(const QList<BackupSetHeader>&
         }
         starts.append(QList<const BackupSetHeader*>{full});
         for (const QList<const BackupSetHeader*>& start : starts) {
-            Walk tried = walk(start, logs, until);
+            Walk tried = walk(start, logs, until, walked);
+            if (tried.end == Walk::End::Joined) {
+                continue;
+            }
             if (tried.end == (until ? Walk::End::Reached : Walk::End::ChainEnds)) {
                 return planOf(tried, until);
             }

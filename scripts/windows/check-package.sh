@@ -12,8 +12,11 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$build/windows-package.sh"
 work=$(mktemp -d /tmp/quarn-windows-package.XXXXXX)
 cleanup() {
+    local prefix
     for prefix in "$work"/prefix "$work"/installed; do
-        [[ -d $prefix ]] && WINEPREFIX=$prefix timeout 30 wineserver -k 2>/dev/null
+        if [[ -d $prefix ]]; then
+            WINEPREFIX=$prefix timeout 30 wineserver -k 2>/dev/null || true
+        fi
     done
     rm -rf "$work"
 }

@@ -87,7 +87,8 @@ QString cutUnicodeValue(const QString& text) {
     qsizetype bytes = 0;
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        bytes += std::max<qsizetype>(1, toCodePage936(QStringView(text).sliced(i, length)).size());
+        // Windows puts one "?" for each half of a pair code page 936 lacks.
+        bytes += std::max(length, toCodePage936(QStringView(text).sliced(i, length)).size());
         if (bytes > ProfileReader::MaxValueBytes) {
             return text.first(i);
         }

@@ -249,24 +249,34 @@ int main(int argc, char* argv[]) {
             return RestoreFailed;
         }
     }
+    // The target folder is made here only once the run has passed its own refusals too.
+    bool folderRefused = false;
+    restore::RestoreRun::BeforeFirstChange makeFolder;
     if (!reviews && !request->directory.isEmpty() &&
         !platform::isServerOnlyPath(request->directory)) {
-        platform::createDirectoryLevels(request->directory);
-        if (!platform::directoryExists(request->directory)) {
-            view.showNotice(QStringLiteral("您输入的是无效目录"), restore::NoticeKind::Information);
-            view.focusField(restore::Field::e2);
-            return Refused;
-        }
+        makeFolder = [&view, &folderRefused, directory = request->directory] {
+            platform::createDirectoryLevels(directory);
+            folderRefused = !platform::directoryExists(directory);
+            if (folderRefused) {
+                view.showNotice(QStringLiteral("您输入的是无效目录"),
+                                restore::NoticeKind::Information);
+                view.focusField(restore::Field::e2);
+            }
+            return !folderRefused;
+        };
     }
     cli::ScriptingQueryClient scripting(server, out);
     db::QueryClient& qry = commandLine.script ? static_cast<db::QueryClient&>(scripting) : server;
     // Ctrl-C, SIGTERM or a hang-up stops the statement on the server too, instead of leaving it
     // running there.
     const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
-    restore::RestoreRun run(qry, view);
+    restore::RestoreRun run(qry, view, makeFolder);
     try {
         if (run.run(*request)) {
             return Succeeded;
+        }
+        if (folderRefused) {
+            return Refused;
         }
         if (view.stoppedAtFirstStep() && !server.isConnected()) {
             hintAtKerberos(*request, err);

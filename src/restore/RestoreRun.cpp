@@ -102,6 +102,9 @@ bool RestoreRun::run(RestoreRequest& request) {
                 return false;
             }
         } else {
+            if (!readyForFirstChange()) {
+                return false;
+            }
             attachDataFiles(request);
         }
         view_.showNotice(SuccessNotice, NoticeKind::Information);
@@ -168,6 +171,9 @@ bool RestoreRun::restoreBackup(RestoreRequest& request) {
     }
     readAddedFiles(request);
     refuseExistingCatalogTargets(request);
+    if (!readyForFirstChange()) {
+        return false;
+    }
     AddProgressLine(CreateLine);
     executeCreating(buildStatement(StatementKind::Create, request), request);
     MarkProgressOK();
@@ -319,6 +325,10 @@ bool RestoreRun::isStillOurs(const RestoreRequest& request) {
         any = true;
     }
     return any;
+}
+
+bool RestoreRun::readyForFirstChange() const {
+    return !beforeFirstChange_ || beforeFirstChange_();
 }
 
 void RestoreRun::attachDataFiles(const RestoreRequest& request) {

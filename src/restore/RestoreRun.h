@@ -6,7 +6,9 @@
 #include "restore/ServerVersion.h"
 
 #include <exception>
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace restore {
 
@@ -26,7 +28,12 @@ enum class CreatedDatabase { None, Dropped, MayRemain, MayExist, Replaced };
 // restore sequence succeeds only when the server says the database is online after its last step.
 class RestoreRun {
 public:
-    RestoreRun(db::QueryClient& qry, RestoreView& view) : qry_(qry), view_(view) {}
+    // Runs once nothing can refuse the request any more, just before the first change on the
+    // server; false ends the run, the step having said why.
+    using BeforeFirstChange = std::function<bool()>;
+
+    RestoreRun(db::QueryClient& qry, RestoreView& view, BeforeFirstChange beforeFirstChange = {})
+        : qry_(qry), view_(view), beforeFirstChange_(std::move(beforeFirstChange)) {}
 
     // Fills the request's logical names for a backup. Returns true when the restore succeeded.
     bool run(RestoreRequest& request);
@@ -53,10 +60,12 @@ private:
     void refuseExistingCatalogTargets(const RestoreRequest& request);
     void refuseBackupOfIncompatibleVersion(const RestoreRequest& request);
     void dropCreatedDatabase(const RestoreRequest& request);
+    bool readyForFirstChange() const;
     void attachDataFiles(const RestoreRequest& request);
 
     db::QueryClient& qry_;
     RestoreView& view_;
+    BeforeFirstChange beforeFirstChange_;
     CreatedDatabase created_ = CreatedDatabase::None;
     std::optional<VersionRefusal> versionRefusal_;
     QString leftLoading_; // the server's 4327 during the last restore step

@@ -1,6 +1,8 @@
 #include "cli/BackupListing.h"
 
 #include "restore/BackupFileList.h"
+#include "restore/BackupHeaders.h"
+#include "restore/ServerTime.h"
 #include "restore/StatementTexts.h"
 
 #include <algorithm>
@@ -9,54 +11,23 @@ namespace cli {
 
 namespace {
 
-using restore::StatementKind;
-
-struct BackupSet {
-    QString position;
-    QString database;
-    QString type;
-    QString finished;
-    QString size;
-};
-
-QList<BackupSet> readBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request) {
-    qry.close();
-    qry.setConnectionString(restore::buildConnectionString(request));
-    qry.setStatement(restore::buildStatement(StatementKind::BackupSets, request));
-    qry.open();
-    QList<BackupSet> sets;
-    for (qry.first(); !qry.atEnd(); qry.next()) {
-        sets.append({qry.fieldText(QStringLiteral("Position")),
-                     qry.fieldText(QStringLiteral("DatabaseName")),
-                     qry.fieldText(QStringLiteral("BackupType")),
-                     qry.fieldText(QStringLiteral("BackupFinishDate")),
-                     qry.fieldText(QStringLiteral("BackupSize"))});
-    }
-    return sets;
-}
-
 // SQL Server's numbers for the kinds of backup.
-QString typeName(const QString& type) {
-    if (type == u"1") {
+QString typeName(restore::BackupSetType type) {
+    switch (type) {
+    case restore::BackupSetType::Database:
         return QStringLiteral("数据库 database");
-    }
-    if (type == u"2") {
+    case restore::BackupSetType::Log:
         return QStringLiteral("日志 log");
-    }
-    if (type == u"5") {
+    case restore::BackupSetType::Differential:
         return QStringLiteral("差异 differential");
     }
-    return type;
-}
-
-QString shown(const QDateTime& when) {
-    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return QString::number(static_cast<int>(type));
 }
 
 QString setLine(const restore::BackupSetHeader& set) {
     return QStringLiteral("%1 备份集 set %2: %3, %4, 完成 finished %5, LSN %6 - %7")
-        .arg(set.file, QString::number(set.position), set.databaseName,
-             typeName(QString::number(set.type)), shown(set.finishDate), set.firstLsn, set.lastLsn);
+        .arg(set.file, QString::number(set.position), set.databaseName, typeName(set.type),
+             restore::serverTimeText(set.finishDate), set.firstLsn, set.lastLsn);
 }
 
 } // namespace
@@ -80,25 +51,28 @@ void printPlan(const restore::RestorePlan& plan, const QString& prefix, QTextStr
         out << prefix << "  " << i + 1 << ". " << setLine(plan.steps.at(i)) << '\n';
     }
     if (plan.stopAt) {
-        out << prefix << QStringLiteral("  停止于 stop at %1\n").arg(shown(*plan.stopAt));
+        out << prefix
+            << QStringLiteral("  停止于 stop at %1\n").arg(restore::serverTimeText(*plan.stopAt));
     }
     out << Qt::flush;
 }
 
 int countBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request) {
-    return static_cast<int>(readBackupSets(qry, request).size());
+    return static_cast<int>(restore::readBackupHeaders(qry, request.sourcePath).size());
 }
 
 void listBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request,
                     QTextStream& out) {
-    for (const BackupSet& set : readBackupSets(qry, request)) {
+    for (const restore::BackupSetHeader& set :
+         restore::readBackupHeaders(qry, request.sourcePath)) {
         out << QStringLiteral(
                    "备份集 backup set %1: %2, 类型 type %3, 完成 finished %4, %5 字节 bytes\n")
-                   .arg(set.position, set.database, typeName(set.type), set.finished, set.size);
+                   .arg(QString::number(set.position), set.databaseName, typeName(set.type),
+                        restore::serverTimeText(set.finishDate), set.size);
         restore::RestoreRequest restoring = request;
-        restoring.backupSet = set.position.toInt();
+        restoring.backupSet = set.position;
         qry.close();
-        qry.setStatement(restore::buildStatement(StatementKind::FileList, restoring));
+        qry.setStatement(restore::buildStatement(restore::StatementKind::FileList, restoring));
         qry.open();
         const QList<restore::BackupFile> rows = restore::readFileList(qry);
         const auto listNames = [&rows, &out] {

@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/BackupFiles.h"
-#include "restore/BackupHeaders.h"
+#include "restore/ServerTime.h"
 
 #include <QCommandLineParser>
 

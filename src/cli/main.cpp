@@ -82,7 +82,7 @@ std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQue
     QList<restore::BackupSetHeader> sets;
     try {
         const auto files = cli::backupFiles(commandLine.backups, [&](const QString& folder) {
-            return restore::readServerFolder(server, request, folder);
+            return restore::readServerFolder(server, folder);
         });
         if (const auto* problem = std::get_if<QString>(&files)) {
             err << *problem << '\n' << Qt::flush;
@@ -90,7 +90,7 @@ std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQue
         }
         for (const cli::BackupPath& file : std::get<QList<cli::BackupPath>>(files)) {
             try {
-                sets += restore::readBackupHeaders(server, request, file.path);
+                sets += restore::readBackupHeaders(server, file.path);
             } catch (const db::QueryError& error) {
                 // A report or a backup still being written beside the backups: the server said
                 // why it is none, and the others count all the same.
@@ -214,6 +214,7 @@ int main(int argc, char* argv[]) {
     db::OdbcQueryClient server;
     try {
         server.checkConnectionString(restore::buildConnectionString(*request));
+        server.setConnectionString(restore::buildConnectionString(*request));
     } catch (const db::QueryError& error) {
         err << error.message() << '\n' << Qt::flush;
         return Refused;

@@ -1,42 +1,14 @@
 #include "restore/BackupHeaders.h"
 
+#include "restore/ServerTime.h"
 #include "restore/ServerVersion.h"
 #include "restore/StatementTexts.h"
 
-#include <QDate>
-#include <QTime>
-
 namespace restore {
 
-namespace {
-
-// "yyyy-MM-dd HH:mm:ss" or "yyyy-MM-dd HH:mm" read as it stands: no time zone applies, so an hour
-// that this machine's clock skips or repeats is as good as any other.
-QDateTime wallClockTime(const QString& text) {
-    const QStringList parts = text.split(u' ');
-    if (parts.size() != 2) {
-        return {};
-    }
-    const QDate date = QDate::fromString(parts[0], QStringLiteral("yyyy-MM-dd"));
-    QTime time = QTime::fromString(parts[1], QStringLiteral("HH:mm:ss"));
-    if (!time.isValid()) {
-        time = QTime::fromString(parts[1], QStringLiteral("HH:mm"));
-    }
-    if (!date.isValid() || !time.isValid()) {
-        return {};
-    }
-    return QDateTime(date, time, Qt::UTC);
-}
-
-} // namespace
-
-QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const RestoreRequest& request,
-                                         const QString& file) {
-    RestoreRequest reading = request;
-    reading.sourcePath = file;
+QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const QString& file) {
     qry.close();
-    qry.setConnectionString(buildConnectionString(reading));
-    qry.setStatement(buildStatement(StatementKind::BackupSets, reading));
+    qry.setStatement(backupHeadersStatement(file));
     qry.open();
     // SQL Server 2000 answers without the ids that later servers add.
     const std::optional<ServerVersion> server = parseServerVersion(qry.serverVersion());
@@ -49,7 +21,7 @@ QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const RestoreRequ
         BackupSetHeader set;
         set.file = file;
         set.position = field("Position").toInt();
-        set.type = field("BackupType").toInt();
+        set.type = static_cast<BackupSetType>(field("BackupType").toInt());
         set.databaseName = field("DatabaseName");
         set.startDate = serverDateTime(field("BackupStartDate"));
         set.finishDate = serverDateTime(field("BackupFinishDate"));
@@ -60,6 +32,9 @@ QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const RestoreRequ
         set.databaseCreationDate = field("DatabaseCreationDate");
         set.serverName = field("ServerName");
         set.machineName = field("MachineName");
+        set.madeBy = {field("SoftwareVersionMajor").toInt(), field("SoftwareVersionMinor").toInt(),
+                      field("SoftwareVersionBuild").toInt()};
+        set.size = field("BackupSize");
         if (laterColumns) {
             set.familyGuid = field("FamilyGUID");
             set.bindingId = field("BindingID");
@@ -76,11 +51,9 @@ QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const RestoreRequ
     return sets;
 }
 
-QStringList readServerFolder(db::QueryClient& qry, const RestoreRequest& request,
-                             const QString& folder) {
+QStringList readServerFolder(db::QueryClient& qry, const QString& folder) {
     qry.close();
-    qry.setConnectionString(buildConnectionString(request));
-    qry.setStatement("EXEC master..xp_dirtree N'" + quoteStringLiteral(folder) + "', 1, 1");
+    qry.setStatement(serverFolderStatement(folder));
     qry.open();
     QStringList files;
     for (qry.first(); !qry.atEnd(); qry.next()) {
@@ -93,15 +66,6 @@ QStringList readServerFolder(db::QueryClient& qry, const RestoreRequest& request
     return files;
 }
 
-QDateTime serverDateTime(const QString& text) {
-    return wallClockTime(text.left(19).replace(u'T', u' '));
-}
-
-std::optional<QDateTime> parseWallClockTime(const QString& text) {
-    const QDateTime when = wallClockTime(text);
-    return when.isValid() ? std::optional(when) : std::nullopt;
-}
-
 void takePlan(const RestorePlan& plan, RestoreRequest& request) {
     const BackupSetHeader& full = plan.steps.first();
     request.sourcePath = full.file;
@@ -109,13 +73,11 @@ void takePlan(const RestorePlan& plan, RestoreRequest& request) {
     request.laterSteps.clear();
     for (qsizetype i = 1; i < plan.steps.size(); ++i) {
         const BackupSetHeader& step = plan.steps.at(i);
-        request.laterSteps.append({step.type == static_cast<int>(BackupSetType::Differential)
-                                       ? StepKind::Differential
-                                       : StepKind::Log,
-                                   step.file, step.position});
+        request.laterSteps.append(
+            {step.type == BackupSetType::Differential ? StepKind::Differential : StepKind::Log,
+             step.file, step.position});
     }
-    request.stopAt =
-        plan.stopAt ? plan.stopAt->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+    request.stopAt = plan.stopAt ? serverTimeText(*plan.stopAt) : QString();
 }
 
 } // namespace restore

@@ -1,5 +1,7 @@
 #include "restore/RestorePlan.h"
 
+#include "restore/ServerTime.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -10,19 +12,13 @@ namespace restore {
 
 namespace {
 
-const QString DateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-
-QString shown(const QDateTime& when) {
-    return when.toString(DateFormat);
-}
-
 // As the listing names a set.
 QString named(const BackupSetHeader& set) {
     return QStringLiteral("%1 备份集 set %2").arg(set.file, QString::number(set.position));
 }
 
 bool isType(const BackupSetHeader& set, BackupSetType type) {
-    return set.type == static_cast<int>(type);
+    return set.type == type;
 }
 
 bool finishedBy(const BackupSetHeader& set, const std::optional<QDateTime>& until) {
@@ -247,7 +243,7 @@ Walk walk(QList<const BackupSetHeader*> start, const LogIndex& logs,
 
 PlanRefusal refusal(const Walk& walk, const std::optional<QDateTime>& until) {
     const BackupSetHeader& last = *walk.steps.last();
-    const QString end = shown(last.finishDate);
+    const QString end = serverTimeText(last.finishDate);
     switch (walk.end) {
     case Walk::End::TwoNext:
         return PlanRefusal{
@@ -276,7 +272,7 @@ PlanRefusal refusal(const Walk& walk, const std::optional<QDateTime>& until) {
     }
     return PlanRefusal{QStringLiteral("%1 晚于最后一个日志备份的结束时间 %2 / %1 is after the "
                                       "end of the last log backup, %2")
-                           .arg(shown(until.value_or(last.finishDate)), end)};
+                           .arg(serverTimeText(until.value_or(last.finishDate)), end)};
 }
 
 RestorePlan planOf(const Walk& walk, const std::optional<QDateTime>& until) {
@@ -375,7 +371,7 @@ std::variant<RestorePlan, PlanRefusal> planRestore(const QList<BackupSetHeader>&
         }
         return PlanRefusal{QStringLiteral("%1 早于完整备份完成的时间 %2 / %1 is before the first "
                                           "full backup finished, at %2")
-                               .arg(shown(*until), shown(earliest->finishDate))};
+                               .arg(serverTimeText(*until), serverTimeText(earliest->finishDate))};
     }
 
     // The newest full backup first, through its newest differential first; an older one is used

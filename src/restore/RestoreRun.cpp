@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ServerPath.h"
 #include "restore/BackupFileList.h"
+#include "restore/BackupHeaders.h"
 #include "restore/StatementTexts.h"
 
 #include <QRegularExpression>
@@ -142,19 +143,12 @@ void RestoreRun::refuseBackupOfIncompatibleVersion(const RestoreRequest& request
             files.append(step.file);
         }
     }
-    RestoreRequest reading = request;
     for (const QString& file : files) {
-        reading.sourcePath = file;
-        openQuery(buildStatement(StatementKind::BackupSets, reading));
-        for (qry_.first(); !qry_.atEnd(); qry_.next()) {
-            if (!sets.contains({file, qry_.fieldText(QStringLiteral("Position")).toInt()})) {
+        for (const BackupSetHeader& set : readBackupHeaders(qry_, file)) {
+            if (!sets.contains({file, set.position})) {
                 continue;
             }
-            const ServerVersion backup{
-                qry_.fieldText(QStringLiteral("SoftwareVersionMajor")).toInt(),
-                qry_.fieldText(QStringLiteral("SoftwareVersionMinor")).toInt(),
-                qry_.fieldText(QStringLiteral("SoftwareVersionBuild")).toInt()};
-            versionRefusal_ = restore::versionRefusal(*server, backup);
+            versionRefusal_ = restore::versionRefusal(*server, set.madeBy);
             if (versionRefusal_) {
                 throw db::QueryError(versionRefusal_->chineseText());
             }

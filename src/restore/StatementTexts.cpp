@@ -132,6 +132,14 @@ QString buildFileExistStatement(const QString& serverPath) {
     return "exec master..xp_fileexist " + literal(serverPath);
 }
 
+QString backupHeadersStatement(const QString& path) {
+    return "RESTORE HEADERONLY FROM  DISK = " + literal(path);
+}
+
+QString serverFolderStatement(const QString& folder) {
+    return "EXEC master..xp_dirtree " + literal(folder) + ", 1, 1";
+}
+
 QString buildStatement(StatementKind kind, const RestoreRequest& request) {
     switch (kind) {
     case StatementKind::ConnectionTest:
@@ -150,8 +158,6 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request) {
     case StatementKind::Attach:
         return "exec sp_attach_db " + literal(request.databaseName) + " , " +
                literal(request.sourcePath) + ", " + literal(request.logSourcePath);
-    case StatementKind::BackupSets:
-        return "RESTORE HEADERONLY FROM  DISK = " + literal(request.sourcePath);
     case StatementKind::Drop:
         return "DROP DATABASE " + bracketed(request.databaseName);
     // As text, since not every driver reads a sql_variant; every version from 2000 on answers both.

@@ -12,7 +12,6 @@ enum class StatementKind {
     Create,
     Restore,
     Attach,
-    BackupSets,
     Drop,
     // The database's state as text ("ONLINE", "RESTORING", ...), one row, column "Status".
     DatabaseState,
@@ -27,6 +26,10 @@ QString buildStatement(StatementKind kind, const RestoreRequest& request);
 // Asks the server what lies at a path of its own disk: one row with "File Exists" and
 // "File is a Directory".
 QString buildFileExistStatement(const QString& serverPath);
+// Every set of a backup file, one row each.
+QString backupHeadersStatement(const QString& path);
+// The files and folders in one of the server's folders: "subdirectory", "file" 1 for a file.
+QString serverFolderStatement(const QString& folder);
 
 // The statements of a restore sequence: step 0 restores the full backup, step i the request's
 // laterSteps[i - 1].

@@ -16,7 +16,7 @@ BackupSetHeader set(const QString& file, BackupSetType type, int finished, qint6
                     qint64 last, qint64 base = 0, const QString& database = "Shop") {
     BackupSetHeader h;
     h.file = file;
-    h.type = static_cast<int>(type);
+    h.type = type;
     h.databaseName = database;
     h.startDate = at(finished - 1);
     h.finishDate = at(finished);

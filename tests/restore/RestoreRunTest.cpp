@@ -36,6 +36,28 @@ RestoreRequest request(SourceKind kind) {
     return r;
 }
 
+// A RESTORE HEADERONLY row of a full backup with every column the reader takes, the version
+// "major.minor.build" of the server that made it.
+FakeQueryClient::Row headerRow(int position, const QString& version) {
+    FakeQueryClient::Row row;
+    for (const char* column : {"BACKUPTYPE",       "DATABASENAME",      "BACKUPSTARTDATE",
+                               "BACKUPFINISHDATE", "FIRSTLSN",          "LASTLSN",
+                               "CHECKPOINTLSN",    "DATABASEBACKUPLSN", "DATABASECREATIONDATE",
+                               "SERVERNAME",       "MACHINENAME",       "BACKUPSIZE",
+                               "FAMILYGUID",       "BINDINGID",         "FIRSTRECOVERYFORKID",
+                               "RECOVERYFORKID",   "FORKPOINTLSN",      "DIFFERENTIALBASEGUID",
+                               "BACKUPSETGUID",    "ISCOPYONLY"}) {
+        row.insert(column, QString());
+    }
+    const QStringList parts = version.split('.');
+    row.insert("BACKUPTYPE", "1");
+    row.insert("POSITION", QString::number(position));
+    row.insert("SOFTWAREVERSIONMAJOR", parts[0]);
+    row.insert("SOFTWAREVERSIONMINOR", parts[1]);
+    row.insert("SOFTWAREVERSIONBUILD", parts[2]);
+    return row;
+}
+
 FakeQueryClient::Row fileRow(const QString& logical, const QString& type) {
     return {{"LOGICALNAME", logical}, {"TYPE", type}};
 }
@@ -144,12 +166,8 @@ TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
 TEST(RestoreRun, ANewerServerRefusesABackupItCannotUpgradeBeforeTheCreate) {
     const auto set = [](int position, const QString& version, const QString& logical,
                         const QString& type) {
-        const QStringList parts = version.split('.');
-        FakeQueryClient::Row row = fileRow(logical, type);
-        row.insert("POSITION", QString::number(position));
-        row.insert("SOFTWAREVERSIONMAJOR", parts[0]);
-        row.insert("SOFTWAREVERSIONMINOR", parts[1]);
-        row.insert("SOFTWAREVERSIONBUILD", parts[2]);
+        FakeQueryClient::Row row = headerRow(position, version);
+        row.insert(fileRow(logical, type));
         return row;
     };
     const struct {
@@ -181,7 +199,7 @@ TEST(RestoreRun, ANewerServerRefusesABackupItCannotUpgradeBeforeTheCreate) {
 
         EXPECT_EQ(RestoreRun(qry, view).run(r), row.refusal.isEmpty()) << context;
 
-        const QString headers = buildStatement(StatementKind::BackupSets, r);
+        const QString headers = backupHeadersStatement(r.sourcePath);
         EXPECT_EQ(qry.sent.contains(headers), !row.server.startsWith("08")) << context;
         ASSERT_EQ(view.notices.size(), 1u) << context;
         if (row.refusal.isEmpty()) {
@@ -607,10 +625,7 @@ TEST(RestoreRun, EveryPlannedSetsVersionIsCheckedBeforeTheCreate) {
         qry.version = server;
         qry.rows = shopFileList();
         const auto header = [](int position, const QString& major) {
-            return FakeQueryClient::Row{{"POSITION", QString::number(position)},
-                                        {"SOFTWAREVERSIONMAJOR", major},
-                                        {"SOFTWAREVERSIONMINOR", "0"},
-                                        {"SOFTWAREVERSIONBUILD", "2000"}};
+            return headerRow(position, major + ".0.2000");
         };
         qry.answers["RESTORE HEADERONLY FROM  DISK = N'/bak/Shop.bak'"] = {header(1, "11")};
         qry.answers["RESTORE HEADERONLY FROM  DISK = N'/bak/log.trn'"] = {header(1, "11"),

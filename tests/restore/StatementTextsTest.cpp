@@ -127,7 +127,7 @@ TEST(StatementText, OtherRowsAreMovedAfterTheTwoAndTheSetIsNamedTwice) {
                   R"(,  MOVE N'O''Cat' TO N'D:\SQL2000_DB\NewDB_O''Cat')");
     EXPECT_EQ(buildStatement(StatementKind::FileList, request),
               R"(RESTORE FILELISTONLY FROM  DISK = N'E:\bak\Shop.bak' WITH  FILE = 3)");
-    EXPECT_EQ(buildStatement(StatementKind::BackupSets, request),
+    EXPECT_EQ(backupHeadersStatement(request.sourcePath),
               R"(RESTORE HEADERONLY FROM  DISK = N'E:\bak\Shop.bak')");
 }
 

@@ -85,14 +85,15 @@ int main(int argc, char* argv[]) {
     request.directory = options["directory"];
 
     if (printStatements) {
-        request.dataLogicalName = "Shop_Data";
-        request.logLogicalName = "Shop_Log";
+        const restore::BackupContents contents{"Shop_Data", "Shop_Log", {}, {}};
         QTextStream out(stdout);
-        using restore::StatementKind;
-        for (StatementKind kind : {StatementKind::ConnectionTest, StatementKind::FileList,
-                                   StatementKind::Create, StatementKind::Restore}) {
-            out << restore::buildStatement(kind, request) << '\n';
-        }
+        out << restore::connectionTestStatement() << '\n'
+            << restore::fileListStatement(request.sourcePath, request.backupSet) << '\n'
+            << restore::createStatement(request, contents) << '\n'
+            << restore::restoreStatement(
+                   request, contents, restore::singleSetPlan(request.sourcePath, request.backupSet),
+                   0)
+            << '\n';
         return 0;
     }
 

@@ -1,11 +1,13 @@
 #include "cli/BackupListing.h"
 
-#include "restore/BackupFileList.h"
+#include "restore/BackupContents.h"
 #include "restore/BackupHeaders.h"
 #include "restore/ServerTime.h"
 #include "restore/StatementTexts.h"
+#include "restore/TargetPaths.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace cli {
 
@@ -69,10 +71,8 @@ void listBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request
                    "备份集 backup set %1: %2, 类型 type %3, 完成 finished %4, %5 字节 bytes\n")
                    .arg(QString::number(set.position), set.databaseName, typeName(set.type),
                         restore::serverTimeText(set.finishDate), set.size);
-        restore::RestoreRequest restoring = request;
-        restoring.backupSet = set.position;
         qry.close();
-        qry.setStatement(restore::buildStatement(restore::StatementKind::FileList, restoring));
+        qry.setStatement(restore::fileListStatement(request.sourcePath, set.position));
         qry.open();
         const QList<restore::BackupFile> rows = restore::readFileList(qry);
         const auto listNames = [&rows, &out] {
@@ -85,20 +85,19 @@ void listBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request
             listNames();
             continue;
         }
-        if (!restore::takeFileList(rows, restoring)) {
+        const std::optional<restore::BackupContents> contents = restore::contentsOf(rows);
+        if (!contents) {
             listNames();
             out << QStringLiteral("  没有数据或日志文件，无法恢复 / no data or log file: cannot be "
                                   "restored\n");
             continue;
         }
-        out << "  D " << restoring.dataLogicalName << " -> "
-            << restore::targetDataFilePath(restoring) << '\n';
-        out << "  L " << restoring.logLogicalName << " -> " << restore::targetLogFilePath(restoring)
+        out << "  D " << contents->dataLogicalName << " -> " << restore::targetDataFilePath(request)
             << '\n';
-        const QList<restore::FileMove> moves = restore::otherFileMoves(restoring);
-        for (qsizetype i = 0; i < moves.size(); ++i) {
-            out << "  " << restoring.otherFiles[i].type << ' ' << moves[i].logicalName << " -> "
-                << moves[i].target << '\n';
+        out << "  L " << contents->logLogicalName << " -> " << restore::targetLogFilePath(request)
+            << '\n';
+        for (const restore::FileMove& move : restore::otherFileMoves(request, *contents)) {
+            out << "  " << move.type << ' ' << move.logicalName << " -> " << move.target << '\n';
         }
     }
     out << Qt::flush;

@@ -22,6 +22,7 @@
 
 #include <csignal>
 #include <optional>
+#include <utility>
 #include <variant>
 
 namespace {
@@ -75,10 +76,11 @@ void hintAtKerberos(const restore::RestoreRequest& request, QTextStream& err) {
 }
 
 // Reads the headers of every backup given and chooses the sets to restore. Prints the plan, or
-// with --list every set; returns the exit status when the run goes no further.
-std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQueryClient& server,
-                                restore::RestoreRequest& request, QTextStream& out,
-                                QTextStream& err) {
+// with --list every set; gives the exit status when the run goes no further.
+std::variant<int, restore::RestorePlan> planSequence(const cli::CommandLine& commandLine,
+                                                     db::OdbcQueryClient& server,
+                                                     const restore::RestoreRequest& request,
+                                                     QTextStream& out, QTextStream& err) {
     QList<restore::BackupSetHeader> sets;
     try {
         const auto files = cli::backupFiles(commandLine.backups, [&](const QString& folder) {
@@ -125,8 +127,7 @@ std::optional<int> planSequence(const cli::CommandLine& commandLine, db::OdbcQue
     }
     // A reviewed script stays something the server can run.
     cli::printPlan(*plan, commandLine.script ? QStringLiteral("-- ") : QString(), out);
-    restore::takePlan(*plan, request);
-    return std::nullopt;
+    return *plan;
 }
 
 QString mayRemainNotice(const QString& databaseName) {
@@ -223,10 +224,13 @@ int main(int argc, char* argv[]) {
         // Nothing is restored, so the steps and the success notice would claim what did not happen.
         view.setProgress(cli::ConsoleView::Progress::Hidden);
     }
+    std::optional<restore::RestorePlan> plan;
     if (sequence) {
-        if (const auto status = planSequence(commandLine, server, *request, out, err)) {
+        auto planned = planSequence(commandLine, server, *request, out, err);
+        if (const int* status = std::get_if<int>(&planned)) {
             return *status;
         }
+        plan = std::get<restore::RestorePlan>(std::move(planned));
     } else if (readsBackupSets) {
         try {
             if (commandLine.list) {
@@ -273,7 +277,7 @@ int main(int argc, char* argv[]) {
     const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
     restore::RestoreRun run(qry, view, makeFolder);
     try {
-        if (run.run(*request)) {
+        if (plan ? run.run(*request, *plan) : run.run(*request)) {
             return Succeeded;
         }
         if (folderRefused) {

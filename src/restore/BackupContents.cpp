@@ -1,24 +1,6 @@
-#include "restore/BackupFileList.h"
-
-#include "restore/StatementTexts.h"
-
-#include <QSet>
+#include "restore/BackupContents.h"
 
 namespace restore {
-
-namespace {
-
-QString extensionOf(const QString& type) {
-    if (type == u"D") {
-        return QStringLiteral(".NDF");
-    }
-    if (type == u"L") {
-        return QStringLiteral(".LDF");
-    }
-    return {};
-}
-
-} // namespace
 
 QList<BackupFile> readFileList(db::QueryClient& qry) {
     QList<BackupFile> rows;
@@ -30,7 +12,7 @@ QList<BackupFile> readFileList(db::QueryClient& qry) {
 }
 
 // Types compare exactly; the last row of a type wins.
-bool takeFileList(const QList<BackupFile>& rows, RestoreRequest& request) {
+std::optional<BackupContents> contentsOf(const QList<BackupFile>& rows) {
     qsizetype data = -1;
     qsizetype log = -1;
     for (qsizetype i = 0; i < rows.size(); ++i) {
@@ -40,40 +22,17 @@ bool takeFileList(const QList<BackupFile>& rows, RestoreRequest& request) {
             log = i;
         }
     }
-    request.dataLogicalName = data < 0 ? QString() : rows[data].logicalName;
-    request.logLogicalName = log < 0 ? QString() : rows[log].logicalName;
-    request.otherFiles.clear();
+    if (data < 0 || log < 0 || rows[data].logicalName.isEmpty() ||
+        rows[log].logicalName.isEmpty()) {
+        return std::nullopt;
+    }
+    BackupContents contents{rows[data].logicalName, rows[log].logicalName, {}, {}};
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (i != data && i != log) {
-            request.otherFiles.append(rows[i]);
+            contents.otherFiles.append(rows[i]);
         }
     }
-    return !request.dataLogicalName.isEmpty() && !request.logLogicalName.isEmpty();
-}
-
-// Paths compare without letter case, as on the Windows server the names are made for.
-QList<FileMove> otherFileMoves(const RestoreRequest& request) {
-    QSet<QString> taken{targetDataFilePath(request).toCaseFolded(),
-                        targetLogFilePath(request).toCaseFolded()};
-    QList<FileMove> moves;
-    const auto move = [&](const BackupFile& file, qsizetype step) {
-        const QString stem = request.directory + fileNamePart(request.databaseName) + u'_' +
-                             fileNamePart(file.logicalName);
-        const QString extension = extensionOf(file.type);
-        QString target = stem + extension;
-        for (int n = 2; taken.contains(target.toCaseFolded()); ++n) {
-            target = stem + u'_' + QString::number(n) + extension;
-        }
-        taken.insert(target.toCaseFolded());
-        moves.append({file.logicalName, file.type, target, step});
-    };
-    for (const BackupFile& file : request.otherFiles) {
-        move(file, 0);
-    }
-    for (const AddedFile& added : request.addedFiles) {
-        move(added.file, added.step);
-    }
-    return moves;
+    return contents;
 }
 
 } // namespace restore

@@ -1,32 +1,41 @@
 #pragma once
 
 #include "db/QueryClient.h"
-#include "restore/RestoreRequest.h"
 
 #include <QList>
+#include <QString>
+
+#include <optional>
 
 namespace restore {
 
-// Where one file of the backup is restored to, and by which step: 0 for the full backup, i for
-// the request's laterSteps[i - 1].
-struct FileMove {
+// One row of a backup's file list: "D" data, "L" log, "F" full-text catalog.
+struct BackupFile {
     QString logicalName;
     QString type;
-    QString target;
-    qsizetype step = 0;
+};
+
+// A file of a later set that no earlier set holds (added to the database since); the plan's step
+// `step` restores it.
+struct AddedFile {
+    qsizetype step = 1;
+    BackupFile file;
+};
+
+// What the backup holds, as the run reads it: the logical names of the new database's two files,
+// the file list's other rows in list order, and the files later sets of a sequence add.
+struct BackupContents {
+    QString dataLogicalName;
+    QString logLogicalName;
+    QList<BackupFile> otherFiles;
+    QList<AddedFile> addedFiles;
 };
 
 // Every row of the file-list result the client stands on. A null type reads as empty.
 QList<BackupFile> readFileList(db::QueryClient& qry);
 
 // The last data row and the last log row name the new database's two files; the other rows are
-// kept in list order to be moved beside them. False when either name is missing.
-bool takeFileList(const QList<BackupFile>& rows, RestoreRequest& request);
-
-// Targets of the other rows, then of the later steps' added files, in the target folder: database
-// name, "_", logical name, each with what Windows forbids in a file name made "_", then ".NDF" for
-// data or ".LDF" for log. A path already taken, the two main targets included, gets "_2", "_3"...
-// before the extension.
-QList<FileMove> otherFileMoves(const RestoreRequest& request);
+// kept in list order to be moved beside them. Nothing when either name is missing.
+std::optional<BackupContents> contentsOf(const QList<BackupFile>& rows);
 
 } // namespace restore

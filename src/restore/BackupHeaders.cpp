@@ -1,7 +1,6 @@
 #include "restore/BackupHeaders.h"
 
 #include "restore/ServerTime.h"
-#include "restore/ServerVersion.h"
 #include "restore/StatementTexts.h"
 
 namespace restore {
@@ -64,20 +63,6 @@ QStringList readServerFolder(db::QueryClient& qry, const QString& folder) {
     qry.close();
     files.sort(Qt::CaseInsensitive);
     return files;
-}
-
-void takePlan(const RestorePlan& plan, RestoreRequest& request) {
-    const BackupSetHeader& full = plan.steps.first();
-    request.sourcePath = full.file;
-    request.backupSet = full.position;
-    request.laterSteps.clear();
-    for (qsizetype i = 1; i < plan.steps.size(); ++i) {
-        const BackupSetHeader& step = plan.steps.at(i);
-        request.laterSteps.append(
-            {step.type == BackupSetType::Differential ? StepKind::Differential : StepKind::Log,
-             step.file, step.position});
-    }
-    request.stopAt = plan.stopAt ? serverTimeText(*plan.stopAt) : QString();
 }
 
 } // namespace restore

@@ -2,8 +2,9 @@
 
 #include "db/QueryClient.h"
 #include "restore/BackupSetHeader.h"
-#include "restore/RestorePlan.h"
-#include "restore/RestoreRequest.h"
+
+#include <QList>
+#include <QStringList>
 
 namespace restore {
 
@@ -14,8 +15,5 @@ QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const QString& fi
 // The files in one of the server's folders (master..xp_dirtree), as paths in the folder's form,
 // by name; the folder ends with its separator.
 QStringList readServerFolder(db::QueryClient& qry, const QString& folder);
-
-// Puts a plan into the request: the full backup as its source, the rest as later steps.
-void takePlan(const RestorePlan& plan, RestoreRequest& request);
 
 } // namespace restore

@@ -3,7 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PlatformDefaults.h"
 #include "platform/ServerPath.h"
-#include "restore/StatementTexts.h"
+#include "restore/TargetPaths.h"
 
 namespace restore {
 

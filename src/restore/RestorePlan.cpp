@@ -330,6 +330,18 @@ QList<const BackupSetHeader*> newestFirst(const QList<BackupSetHeader>& sets, au
 
 } // namespace
 
+BackupSetHeader plannedSet(const QString& file, int position, BackupSetType type) {
+    BackupSetHeader set;
+    set.file = file;
+    set.position = position;
+    set.type = type;
+    return set;
+}
+
+RestorePlan singleSetPlan(const QString& file, int position) {
+    return {{plannedSet(file, position, BackupSetType::Database)}, std::nullopt};
+}
+
 int compareLsn(const QString& a, const QString& b) {
     const auto digits = [](const QString& lsn) {
         QStringView view = QStringView(lsn).trimmed();

@@ -18,6 +18,12 @@ struct RestorePlan {
     std::optional<QDateTime> stopAt; // set when the last log is rolled forward only up to it
 };
 
+// A set known only by where it is and what kind it is, as a plan needs it to send its statement.
+BackupSetHeader plannedSet(const QString& file, int position, BackupSetType type);
+
+// A restore of one set of one file: the full backup the window restores.
+RestorePlan singleSetPlan(const QString& file, int position);
+
 struct PlanRefusal {
     QString reason;
 };

@@ -2,9 +2,9 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ServerPath.h"
-#include "restore/BackupFileList.h"
 #include "restore/BackupHeaders.h"
 #include "restore/StatementTexts.h"
+#include "restore/TargetPaths.h"
 
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -69,14 +69,15 @@ QString comparablePath(const QString& path) {
 // exists. A full-text catalog, or a file only a later set holds, is made only by its restore, whose
 // REPLACE would overwrite whatever lies there, so its target is looked for first: here, or by the
 // server when only the server can see it.
-void RestoreRun::refuseExistingCatalogTargets(const RestoreRequest& request) {
-    for (const FileMove& move : otherFileMoves(request)) {
+void RestoreRun::refuseExistingCatalogTargets(const RestoreRequest& request,
+                                              const BackupContents& contents) {
+    for (const FileMove& move : otherFileMoves(request, contents)) {
         if ((move.type == u"D" || move.type == u"L") && move.step == 0) {
             continue;
         }
         bool exists = false;
         if (platform::isServerOnlyPath(move.target)) {
-            openQuery(buildFileExistStatement(move.target));
+            openQuery(fileExistStatement(move.target));
             exists = qry_.fieldText(QStringLiteral("File Exists")) == u"1" ||
                      qry_.fieldText(QStringLiteral("File is a Directory")) == u"1";
         } else {
@@ -88,18 +89,22 @@ void RestoreRun::refuseExistingCatalogTargets(const RestoreRequest& request) {
     }
 }
 
-bool RestoreRun::run(RestoreRequest& request) {
+bool RestoreRun::run(const RestoreRequest& request) {
+    return run(request, singleSetPlan(request.sourcePath, request.backupSet));
+}
+
+bool RestoreRun::run(const RestoreRequest& request, const RestorePlan& plan) {
     versionRefusal_.reset();
     view_.clearProgressLines();
     AddProgressLine(ConnectLine);
     qry_.close();
     qry_.setConnectionString(buildConnectionString(request));
-    qry_.setStatement(buildStatement(StatementKind::ConnectionTest, request));
+    qry_.setStatement(connectionTestStatement());
     try {
         openConnectionTest();
         MarkProgressOK();
         if (request.sourceKind == SourceKind::Backup) {
-            if (!restoreBackup(request)) {
+            if (!restoreBackup(request, plan)) {
                 return false;
             }
         } else {
@@ -130,15 +135,15 @@ void RestoreRun::showFailure(const std::exception_ptr& failure) {
 // A server newer than SQL Server 2000 would refuse a backup it cannot upgrade only at the restore,
 // after the create; SQL Server 2000 itself refuses a newer backup at its file list. Every set of a
 // sequence is looked at, each file read once.
-void RestoreRun::refuseBackupOfIncompatibleVersion(const RestoreRequest& request) {
+void RestoreRun::refuseBackupOfIncompatibleVersion(const RestorePlan& plan) {
     const std::optional<ServerVersion> server = parseServerVersion(qry_.serverVersion());
     if (!server || !server->isNewerThan2000()) {
         return;
     }
-    QList<std::pair<QString, int>> sets{{request.sourcePath, request.backupSet}};
-    QStringList files{request.sourcePath};
-    for (const SequenceStep& step : request.laterSteps) {
-        sets.append({step.file, step.backupSet});
+    QList<std::pair<QString, int>> sets;
+    QStringList files;
+    for (const BackupSetHeader& step : plan.steps) {
+        sets.append({step.file, step.position});
         if (!files.contains(step.file)) {
             files.append(step.file);
         }
@@ -156,34 +161,33 @@ void RestoreRun::refuseBackupOfIncompatibleVersion(const RestoreRequest& request
     }
 }
 
-bool RestoreRun::restoreBackup(RestoreRequest& request) {
-    refuseBackupOfIncompatibleVersion(request);
-    openQuery(buildStatement(StatementKind::FileList, request));
-    if (!takeFileList(readFileList(qry_), request)) {
+bool RestoreRun::restoreBackup(const RestoreRequest& request, const RestorePlan& plan) {
+    refuseBackupOfIncompatibleVersion(plan);
+    const BackupSetHeader& full = plan.steps.first();
+    openQuery(fileListStatement(full.file, full.position));
+    std::optional<BackupContents> contents = contentsOf(readFileList(qry_));
+    if (!contents) {
         view_.showNotice(NoLogicalNamesNotice, NoticeKind::Error);
         return false;
     }
-    readAddedFiles(request);
-    refuseExistingCatalogTargets(request);
+    contents->addedFiles = readAddedFiles(plan, *contents);
+    refuseExistingCatalogTargets(request, *contents);
     if (!readyForFirstChange()) {
         return false;
     }
     AddProgressLine(CreateLine);
-    executeCreating(buildStatement(StatementKind::Create, request), request);
+    executeCreating(createStatement(request, *contents), request);
     MarkProgressOK();
     try {
-        if (request.laterSteps.isEmpty()) {
-            AddProgressLine(RestoreLine);
-            executeShowingPercent(RestoreLine, buildStatement(StatementKind::Restore, request));
-            MarkProgressOK();
-        } else {
-            restoreSequence(request);
+        restoreSteps(request, *contents, plan);
+        // A one-set restore with recovery either recovers or fails.
+        if (plan.steps.size() > 1) {
             confirmOnline(request);
         }
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
         try {
-            dropCreatedDatabase(request);
+            dropCreatedDatabase(request, *contents);
         } catch (...) {
             // A cancel of the clean-up: the reason the restore failed is still told.
             showFailure(failure);
@@ -196,25 +200,25 @@ bool RestoreRun::restoreBackup(RestoreRequest& request) {
 
 // A file added to the database after the full backup is held by a later set only; restored without
 // a MOVE it would land at its original path, outside the target folder.
-void RestoreRun::readAddedFiles(RestoreRequest& request) {
-    QSet<QString> known{request.dataLogicalName.toCaseFolded(),
-                        request.logLogicalName.toCaseFolded()};
-    for (const BackupFile& file : request.otherFiles) {
+QList<AddedFile> RestoreRun::readAddedFiles(const RestorePlan& plan,
+                                            const BackupContents& contents) {
+    QSet<QString> known{contents.dataLogicalName.toCaseFolded(),
+                        contents.logLogicalName.toCaseFolded()};
+    for (const BackupFile& file : contents.otherFiles) {
         known.insert(file.logicalName.toCaseFolded());
     }
-    request.addedFiles.clear();
-    RestoreRequest reading = request;
-    for (qsizetype step = 1; step <= request.laterSteps.size(); ++step) {
-        reading.sourcePath = request.laterSteps.at(step - 1).file;
-        reading.backupSet = request.laterSteps.at(step - 1).backupSet;
-        openQuery(buildStatement(StatementKind::FileList, reading));
+    QList<AddedFile> added;
+    for (qsizetype step = 1; step < plan.steps.size(); ++step) {
+        const BackupSetHeader& set = plan.steps.at(step);
+        openQuery(fileListStatement(set.file, set.position));
         for (const BackupFile& file : readFileList(qry_)) {
             if (!known.contains(file.logicalName.toCaseFolded())) {
                 known.insert(file.logicalName.toCaseFolded());
-                request.addedFiles.append({step, file});
+                added.append({step, file});
             }
         }
     }
+    return added;
 }
 
 // RESTORE WITH RECOVERY of one file either recovers or fails; a sequence's stop point past its
@@ -224,7 +228,7 @@ void RestoreRun::confirmOnline(const RestoreRequest& request) {
     if (!leftLoading_.isEmpty()) {
         throw db::QueryError(leftLoading_);
     }
-    openQuery(buildStatement(StatementKind::DatabaseState, request));
+    openQuery(databaseStateStatement(request.databaseName));
     // A server always answers one row, NULL for no such database; a review that ran nothing
     // answers none.
     if (qry_.atEnd()) {
@@ -255,21 +259,21 @@ void RestoreRun::executeCreating(const QString& statement, const RestoreRequest&
     }
 }
 
-void RestoreRun::restoreSequence(const RestoreRequest& request) {
+void RestoreRun::restoreSteps(const RestoreRequest& request, const BackupContents& contents,
+                              const RestorePlan& plan) {
     leftLoading_.clear();
     const auto logs =
-        std::count_if(request.laterSteps.begin(), request.laterSteps.end(),
-                      [](const SequenceStep& step) { return step.kind == StepKind::Log; });
+        std::count_if(plan.steps.begin(), plan.steps.end(),
+                      [](const BackupSetHeader& set) { return set.type == BackupSetType::Log; });
     qsizetype log = 0;
-    for (qsizetype step = 0; step <= request.laterSteps.size(); ++step) {
+    for (qsizetype step = 0; step < plan.steps.size(); ++step) {
         QString line = RestoreLine;
         if (step > 0) {
-            line = request.laterSteps.at(step - 1).kind == StepKind::Differential
-                       ? DifferentialLine
-                       : LogLine.arg(++log).arg(logs);
+            line = plan.steps.at(step).type == BackupSetType::Log ? LogLine.arg(++log).arg(logs)
+                                                                  : DifferentialLine;
         }
         AddProgressLine(line);
-        executeShowingPercent(line, buildSequenceStatement(request, step));
+        executeShowingPercent(line, restoreStatement(request, contents, plan, step));
         MarkProgressOK();
     }
 }
@@ -277,7 +281,8 @@ void RestoreRun::restoreSequence(const RestoreRequest& request) {
 // Only on the connection that created it, and only while the database of that name is still the
 // one this run made: another session may have dropped ours and made its own meanwhile. Nothing is
 // retried.
-void RestoreRun::dropCreatedDatabase(const RestoreRequest& request) {
+void RestoreRun::dropCreatedDatabase(const RestoreRequest& request,
+                                     const BackupContents& contents) {
     created_ = CreatedDatabase::MayRemain;
     AddProgressLine(DropLine);
     if (!qry_.isConnected()) {
@@ -287,13 +292,13 @@ void RestoreRun::dropCreatedDatabase(const RestoreRequest& request) {
     }
     try {
         qry_.resumeAfterCancel();
-        if (!isStillOurs(request)) {
+        if (!isStillOurs(request, contents)) {
             created_ = CreatedDatabase::Replaced;
             view_.replaceLastProgressLine(DropLine + replacedText(request.databaseName));
             showProgress();
             return;
         }
-        executeStatement(buildStatement(StatementKind::Drop, request));
+        executeStatement(dropStatement(request.databaseName));
     } catch (const db::QueryError& error) {
         view_.replaceLastProgressLine(DropLine + u' ' + error.message());
         showProgress();
@@ -304,13 +309,13 @@ void RestoreRun::dropCreatedDatabase(const RestoreRequest& request) {
 }
 
 // Ours is a database whose every file lies where this run's statements put it.
-bool RestoreRun::isStillOurs(const RestoreRequest& request) {
+bool RestoreRun::isStillOurs(const RestoreRequest& request, const BackupContents& contents) {
     QSet<QString> targets{comparablePath(targetDataFilePath(request)),
                           comparablePath(targetLogFilePath(request))};
-    for (const FileMove& move : otherFileMoves(request)) {
+    for (const FileMove& move : otherFileMoves(request, contents)) {
         targets.insert(comparablePath(move.target));
     }
-    openQuery(buildStatement(StatementKind::DatabaseFiles, request));
+    openQuery(databaseFilesStatement(request.databaseName));
     bool any = false;
     for (qry_.first(); !qry_.atEnd(); qry_.next()) {
         if (!targets.contains(comparablePath(qry_.fieldText(QStringLiteral("filename"))))) {
@@ -327,7 +332,7 @@ bool RestoreRun::readyForFirstChange() const {
 
 void RestoreRun::attachDataFiles(const RestoreRequest& request) {
     AddProgressLine(AttachLine);
-    executeCreating(buildStatement(StatementKind::Attach, request), request);
+    executeCreating(attachStatement(request), request);
     MarkProgressOK();
 }
 

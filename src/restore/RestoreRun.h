@@ -1,6 +1,8 @@
 #pragma once
 
 #include "db/QueryClient.h"
+#include "restore/BackupContents.h"
+#include "restore/RestorePlan.h"
 #include "restore/RestoreRequest.h"
 #include "restore/RestoreView.h"
 #include "restore/ServerVersion.h"
@@ -35,8 +37,10 @@ public:
     RestoreRun(db::QueryClient& qry, RestoreView& view, BeforeFirstChange beforeFirstChange = {})
         : qry_(qry), view_(view), beforeFirstChange_(std::move(beforeFirstChange)) {}
 
-    // Fills the request's logical names for a backup. Returns true when the restore succeeded.
-    bool run(RestoreRequest& request);
+    // Restores the request's backup set, or attaches its data files. True when it succeeded.
+    bool run(const RestoreRequest& request);
+    // Restores the plan's sets in order into the request's new database.
+    bool run(const RestoreRequest& request, const RestorePlan& plan);
 
     CreatedDatabase createdDatabase() const { return created_; }
     // Set when the run ended because the server cannot restore the backup.
@@ -50,16 +54,18 @@ private:
     void openQuery(const QString& statement);
     void executeStatement(const QString& statement);
     void executeShowingPercent(const QString& line, const QString& statement);
-    bool restoreBackup(RestoreRequest& request);
-    void readAddedFiles(RestoreRequest& request);
-    void restoreSequence(const RestoreRequest& request);
+    bool restoreBackup(const RestoreRequest& request, const RestorePlan& plan);
+    QList<AddedFile> readAddedFiles(const RestorePlan& plan, const BackupContents& contents);
+    void restoreSteps(const RestoreRequest& request, const BackupContents& contents,
+                      const RestorePlan& plan);
     void confirmOnline(const RestoreRequest& request);
     void executeCreating(const QString& statement, const RestoreRequest& request);
-    bool isStillOurs(const RestoreRequest& request);
+    bool isStillOurs(const RestoreRequest& request, const BackupContents& contents);
     void showFailure(const std::exception_ptr& failure);
-    void refuseExistingCatalogTargets(const RestoreRequest& request);
-    void refuseBackupOfIncompatibleVersion(const RestoreRequest& request);
-    void dropCreatedDatabase(const RestoreRequest& request);
+    void refuseExistingCatalogTargets(const RestoreRequest& request,
+                                      const BackupContents& contents);
+    void refuseBackupOfIncompatibleVersion(const RestorePlan& plan);
+    void dropCreatedDatabase(const RestoreRequest& request, const BackupContents& contents);
     bool readyForFirstChange() const;
     void attachDataFiles(const RestoreRequest& request);
 

@@ -1,47 +1,41 @@
 #pragma once
 
+#include "restore/BackupContents.h"
+#include "restore/RestorePlan.h"
 #include "restore/RestoreRequest.h"
 
 #include <QString>
 
 namespace restore {
 
-enum class StatementKind {
-    ConnectionTest,
-    FileList,
-    Create,
-    Restore,
-    Attach,
-    Drop,
-    // The database's state as text ("ONLINE", "RESTORING", ...), one row, column "Status".
-    DatabaseState,
-    // The physical names of the database's files, column "filename"; none when it does not exist.
-    DatabaseFiles
-};
-
-// Pure builders of everything the run sends to the server. The literal pieces, doubled blanks
-// included, are what SQL Server has always been sent, so they stay byte for byte.
+// Pure builders of everything the program sends to the server, each taking what it uses. The
+// literal pieces, doubled blanks included, are what SQL Server has always been sent, so they stay
+// byte for byte.
 QString buildConnectionString(const RestoreRequest& request);
-QString buildStatement(StatementKind kind, const RestoreRequest& request);
-// Asks the server what lies at a path of its own disk: one row with "File Exists" and
-// "File is a Directory".
-QString buildFileExistStatement(const QString& serverPath);
+
+QString connectionTestStatement();
+// Set 1 is named by no clause, as the file list has always been read.
+QString fileListStatement(const QString& path, int backupSet);
 // Every set of a backup file, one row each.
 QString backupHeadersStatement(const QString& path);
 // The files and folders in one of the server's folders: "subdirectory", "file" 1 for a file.
 QString serverFolderStatement(const QString& folder);
+// What lies at a path of the server's own disk: one row with "File Exists" and
+// "File is a Directory".
+QString fileExistStatement(const QString& serverPath);
 
-// The statements of a restore sequence: step 0 restores the full backup, step i the request's
-// laterSteps[i - 1].
-QString buildSequenceStatement(const RestoreRequest& request, qsizetype step);
-
-QString targetDataFilePath(const RestoreRequest& request);
-QString targetLogFilePath(const RestoreRequest& request);
-QString logSourcePath(const QString& sourcePath);
-
-// The text with what a Windows file name cannot hold (\ / : * ? " < > | and control characters)
-// made "_", so that a name becomes one file name in the target folder.
-QString fileNamePart(const QString& name);
+// The create names every file the full backup's restore will make, at its target.
+QString createStatement(const RestoreRequest& request, const BackupContents& contents);
+// Step 0 restores the plan's full backup, each later step its set; only the last step recovers
+// and, for a log, stops at the plan's stop point.
+QString restoreStatement(const RestoreRequest& request, const BackupContents& contents,
+                         const RestorePlan& plan, qsizetype step);
+QString attachStatement(const RestoreRequest& request);
+QString dropStatement(const QString& databaseName);
+// The database's state as text ("ONLINE", "RESTORING", ...), one row, column "Status".
+QString databaseStateStatement(const QString& databaseName);
+// The physical names of the database's files, column "filename"; none when it does not exist.
+QString databaseFilesStatement(const QString& databaseName);
 
 // Quoting for values placed inside N'...' and names placed inside [...].
 QString quoteStringLiteral(const QString& value);

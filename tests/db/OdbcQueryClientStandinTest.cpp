@@ -2,6 +2,7 @@
 
 #include "db/OdbcQueryClient.h"
 #include "restore/StatementTexts.h"
+#include "restore/TargetPaths.h"
 
 #include "QtPrinters.h"
 #include "StandinProcess.h"
@@ -28,7 +29,6 @@ using db::OdbcOptions;
 using db::OdbcQueryClient;
 using db::QueryError;
 using quarn_test::StandinProcess;
-using restore::StatementKind;
 
 namespace {
 
@@ -152,8 +152,6 @@ protected:
         request.databaseName = databaseName;
         request.directory = standin.scratch() + "/target/";
         QDir().mkpath(request.directory);
-        request.dataLogicalName = "Shop_Data";
-        request.logLogicalName = "Shop_Log";
         return request;
     }
 
@@ -176,11 +174,23 @@ protected:
         return {};
     }
 
-    void run(StatementKind kind, const restore::RestoreRequest& request) {
+    // The create and the restore of the window's run, for a backup made by makeShopBackup().
+    static QString createOf(const restore::RestoreRequest& request) {
+        return restore::createStatement(request, ShopContents);
+    }
+    static QString restoreOf(const restore::RestoreRequest& request) {
+        return restore::restoreStatement(
+            request, ShopContents, restore::singleSetPlan(request.sourcePath, request.backupSet),
+            0);
+    }
+
+    void run(const QString& statement) {
         qry.close();
-        qry.setStatement(restore::buildStatement(kind, request));
+        qry.setStatement(statement);
         qry.execute();
     }
+
+    static inline const restore::BackupContents ShopContents{"Shop_Data", "Shop_Log", {}, {}};
 
     StandinProcess standin;
     OdbcQueryClient qry{OdbcOptions{QStringLiteral("FreeTDS")}};
@@ -211,7 +221,7 @@ TEST_F(OdbcClientStandin, ReadsTheFileListWithAnyLetterCase) {
     ASSERT_TRUE(standin.makeBackup(request.sourcePath, "Shop",
                                    {"L:Shop_Log:64K", "F:Shop_Catalog:64K", "D:Shop_Data:64K"}))
         << standin.errorString().toStdString();
-    qry.setStatement(restore::buildStatement(StatementKind::FileList, request));
+    qry.setStatement(restore::fileListStatement(request.sourcePath, request.backupSet));
     qry.open();
     QStringList rows;
     for (qry.first(); !qry.atEnd(); qry.next()) {
@@ -232,7 +242,7 @@ TEST_F(OdbcClientStandin, ReadsLongValuesWhole) {
     ASSERT_TRUE(standin.makeBackup(request.sourcePath, "Shop",
                                    {"D:Shop_Data:64K:" + longPath, "L:Shop_Log:64K"}))
         << standin.errorString().toStdString();
-    qry.setStatement(restore::buildStatement(StatementKind::FileList, request));
+    qry.setStatement(restore::fileListStatement(request.sourcePath, request.backupSet));
     qry.open();
     ASSERT_FALSE(qry.atEnd());
     const QString physical = qry.fieldText("PhysicalName");
@@ -247,7 +257,7 @@ TEST_F(OdbcClientStandin, CreateAndRestoreDrainEveryProgressMessage) {
     restore::RestoreRequest request = backupRequest("NewDB");
     makeShopBackup(request.sourcePath, "6M", "2M");
 
-    run(StatementKind::Create, request);
+    run(createOf(request));
     QStringList messages;
     QElapsedTimer clock;
     qint64 firstReportMs = -1;
@@ -258,7 +268,7 @@ TEST_F(OdbcClientStandin, CreateAndRestoreDrainEveryProgressMessage) {
         }
     });
     clock.start();
-    run(StatementKind::Restore, request);
+    run(restoreOf(request));
     const qint64 restoreMs = clock.elapsed();
 
     // Each report is handed on as it arrives, not when the statement has completed.
@@ -280,8 +290,8 @@ TEST_F(OdbcClientStandin, CreateAndRestoreDrainEveryProgressMessage) {
               FileHeaderBytes + 2 * 1024 * 1024);
     const QStringList batches = standin.batches();
     ASSERT_EQ(batches.size(), 2);
-    EXPECT_EQ(batches[0], restore::buildStatement(StatementKind::Create, request) + "\r\n");
-    EXPECT_EQ(batches[1], restore::buildStatement(StatementKind::Restore, request) + "\r\n");
+    EXPECT_EQ(batches[0], createOf(request) + "\r\n");
+    EXPECT_EQ(batches[1], restoreOf(request) + "\r\n");
     EXPECT_FALSE(standin.stderrText().contains("closing in the middle"))
         << standin.stderrText().toStdString();
 }
@@ -294,21 +304,20 @@ TEST_F(OdbcClientStandin, ChineseNamesAndPathsArriveIntact) {
     request.sourcePath = standin.scratch() + QStringLiteral("/\u5907\u4EFD.bak");
     makeShopBackup(request.sourcePath, "1M", "1M");
 
-    run(StatementKind::Create, request);
-    run(StatementKind::Restore, request);
+    run(createOf(request));
+    run(restoreOf(request));
 
     EXPECT_TRUE(QFileInfo::exists(restore::targetDataFilePath(request)));
     EXPECT_TRUE(QFileInfo::exists(restore::targetLogFilePath(request)));
-    EXPECT_EQ(standin.batches().value(1),
-              restore::buildStatement(StatementKind::Restore, request) + "\r\n");
+    EXPECT_EQ(standin.batches().value(1), restoreOf(request) + "\r\n");
 }
 
 TEST_F(OdbcClientStandin, AttachSucceedsWhenTheDriverAnswersNoData) {
     startStandin();
     restore::RestoreRequest request = backupRequest("Detached");
     makeShopBackup(request.sourcePath, "1M", "1M");
-    run(StatementKind::Create, request);
-    run(StatementKind::Restore, request);
+    run(createOf(request));
+    run(restoreOf(request));
     qry.setStatement("exec sp_detach_db N'Detached'");
     qry.execute();
 
@@ -317,7 +326,7 @@ TEST_F(OdbcClientStandin, AttachSucceedsWhenTheDriverAnswersNoData) {
     attach.databaseName = "Attached";
     attach.sourcePath = restore::targetDataFilePath(request);
     attach.logSourcePath = restore::targetLogFilePath(request);
-    run(StatementKind::Attach, attach);
+    run(restore::attachStatement(attach));
 
     EXPECT_TRUE(standin.catalogueText().contains("db Attached ONLINE"))
         << standin.catalogueText().toStdString();
@@ -395,17 +404,16 @@ TEST_F(OdbcClientStandin, ServerErrorsComeWithoutPrefixes) {
     restore::RestoreRequest request = backupRequest("NewDB");
     request.sourcePath = standin.scratch() + "/missing.bak";
 
-    qry.setStatement(restore::buildStatement(StatementKind::FileList, request));
+    qry.setStatement(restore::fileListStatement(request.sourcePath, request.backupSet));
     EXPECT_EQ(errorOf([&] { qry.open(); }),
               "Cannot open backup device '" + request.sourcePath +
                   "'. Device error or device off-line. See the SQL Server error log for more "
                   "details");
     EXPECT_TRUE(qry.atEnd());
 
-    run(StatementKind::Create, request);
-    EXPECT_EQ(errorOf([&] { run(StatementKind::Create, request); }),
-              "Database 'NewDB' already exists");
-    EXPECT_EQ(errorOf([&] { run(StatementKind::Restore, request); }),
+    run(createOf(request));
+    EXPECT_EQ(errorOf([&] { run(createOf(request)); }), "Database 'NewDB' already exists");
+    EXPECT_EQ(errorOf([&] { run(restoreOf(request)); }),
               "Cannot open backup device '" + request.sourcePath +
                   "'. Device error or device off-line. See the SQL Server error log for more "
                   "details");
@@ -421,8 +429,8 @@ TEST_F(OdbcClientStandin, InjectedErrorIsRaised) {
                              "error messages returned to the console for more details."}});
     restore::RestoreRequest request = backupRequest("NewDB");
     makeShopBackup(request.sourcePath, "1M", "1M");
-    run(StatementKind::Create, request);
-    EXPECT_EQ(errorOf([&] { run(StatementKind::Restore, request); }),
+    run(createOf(request));
+    EXPECT_EQ(errorOf([&] { run(restoreOf(request)); }),
               "Operator aborted backup or restore. See the error messages returned to the "
               "console for more details");
 }
@@ -441,7 +449,7 @@ TEST_F(OdbcClientStandin, ClientErrorsUseTheirExactTexts) {
     EXPECT_EQ(names, QStringList({"master", "model", "msdb", "tempdb"}));
 
     restore::RestoreRequest request = backupRequest("Opened");
-    qry.setStatement(restore::buildStatement(StatementKind::Create, request));
+    qry.setStatement(createOf(request));
     EXPECT_EQ(errorOf([&] { qry.open(); }), "qry: CommandText does not return a result set");
     EXPECT_TRUE(qry.atEnd());
     EXPECT_EQ(errorOf([&] { (void)qry.fieldText("Type"); }), "qry: Field 'Type' not found");
@@ -478,11 +486,10 @@ TEST_F(OdbcClientStandin, ConnectionDroppedMidRestoreRaises) {
     startStandin({.faults = {"drop:restore"}});
     restore::RestoreRequest request = backupRequest("NewDB");
     makeShopBackup(request.sourcePath, "4M", "1M");
-    run(StatementKind::Create, request);
+    run(createOf(request));
 
     // FreeTDS reports the hang-up as an informational message with SQL_SUCCESS_WITH_INFO.
-    EXPECT_EQ(errorOf([&] { run(StatementKind::Restore, request); }),
-              "Unexpected EOF from the server");
+    EXPECT_EQ(errorOf([&] { run(restoreOf(request)); }), "Unexpected EOF from the server");
     EXPECT_FALSE(qry.isConnected());
     EXPECT_TRUE(standin.catalogueText().contains("db NewDB RESTORING"))
         << standin.catalogueText().toStdString();

@@ -7,7 +7,7 @@
 
 #include "StandinProcess.h"
 #include "db/OdbcQueryClient.h"
-#include "restore/BackupFileList.h"
+#include "restore/BackupContents.h"
 #include "restore/StatementTexts.h"
 
 #include <QDir>
@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 using namespace Qt::Literals::StringLiterals;
@@ -409,10 +410,12 @@ void RestoreAgainstStandinTest::everyFileLandsInTheTargetFolder() {
     old.sourcePath = backup;
     old.databaseName = name + u"Old"_s;
     old.directory = target.path() + u'/';
-    QVERIFY(restore::takeFileList(rows, old));
-    old.otherFiles.clear();
-    const QString problem = send({restore::buildStatement(restore::StatementKind::Create, old),
-                                  restore::buildStatement(restore::StatementKind::Restore, old)});
+    std::optional<restore::BackupContents> contents = restore::contentsOf(rows);
+    QVERIFY(contents);
+    contents->otherFiles.clear();
+    const QString problem =
+        send({restore::createStatement(old, *contents),
+              restore::restoreStatement(old, *contents, restore::singleSetPlan(backup, 1), 0)});
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(!foreignFilesKept());
 }

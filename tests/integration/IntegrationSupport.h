@@ -10,6 +10,7 @@
 #include "db/OdbcQueryClient.h"
 #include "restore/RestoreRequest.h"
 #include "restore/StatementTexts.h"
+#include "restore/TargetPaths.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -345,7 +345,6 @@ TEST_F(RequestValidationTest, FullPassGivesTheCompleteRequestAndMakesNestedLevel
     EXPECT_EQ(request->databaseName, "NewDB");
     EXPECT_EQ(request->directory, path({"a", "b", "c"}) + DirectorySeparator)
         << request->directory.toStdString();
-    EXPECT_TRUE(request->dataLogicalName.isEmpty());
     EXPECT_TRUE(QFileInfo(path({"a", "b", "c"})).isDir()) << "three missing levels not created";
 }
 

@@ -2,6 +2,7 @@
 #include "FakeQueryClient.h"
 #include "RecordingView.h"
 #include "restore/StatementTexts.h"
+#include "restore/TargetPaths.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -80,11 +81,24 @@ void answerAsTheServer(FakeQueryClient& qry, const QString& state = QStringLiter
     qry.answers[FilesRead] = rows;
 }
 
-RestoreRequest sequenceRequest() {
-    RestoreRequest r = request(SourceKind::Backup);
-    r.laterSteps = {{StepKind::Log, "/bak/log.trn", 1}};
-    r.stopAt = "2026-12-08 10:41:00";
-    return r;
+const BackupContents ShopContents{"Shop_Data", "Shop_Log", {}, {}};
+
+// The full backup of request(), then `later`.
+RestorePlan planWith(const QList<BackupSetHeader>& later) {
+    RestorePlan plan = singleSetPlan(request(SourceKind::Backup).sourcePath, 1);
+    plan.steps += later;
+    return plan;
+}
+
+// The full backup, then one log up to a stop point.
+RestorePlan sequencePlan() {
+    RestorePlan plan = planWith({plannedSet("/bak/log.trn", 1, BackupSetType::Log)});
+    plan.stopAt = QDateTime(QDate(2026, 12, 8), QTime(10, 41), Qt::UTC);
+    return plan;
+}
+
+QString restoreOf(const RestoreRequest& r) {
+    return restoreStatement(r, ShopContents, singleSetPlan(r.sourcePath, r.backupSet), 0);
 }
 
 } // namespace
@@ -97,18 +111,16 @@ TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
 
     EXPECT_TRUE(RestoreRun(qry, view).run(r));
 
-    EXPECT_EQ(r.dataLogicalName, "Shop_Data");
-    EXPECT_EQ(r.logLogicalName, "Shop_Log");
     const QStringList expectedCalls = {
         "close",
         "connect:" + buildConnectionString(r),
         "open:SELECT GETDATE()",
         "close",
-        "open:" + buildStatement(StatementKind::FileList, r),
+        "open:" + fileListStatement(r.sourcePath, r.backupSet),
         "close",
-        "execute:" + buildStatement(StatementKind::Create, r),
+        "execute:" + createStatement(r, ShopContents),
         "close",
-        "execute:" + buildStatement(StatementKind::Restore, r),
+        "execute:" + restoreOf(r),
     };
     EXPECT_EQ(qry.calls, expectedCalls) << qry.calls.join("\n").toStdString();
     EXPECT_EQ(view.lines, QStringList({Connect + Ok, Create + Ok, Restore + Ok}));
@@ -137,26 +149,27 @@ TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
         answerAsTheServer(qry);
         RecordingView view;
         RestoreRequest r = request(SourceKind::Backup);
-        r.laterSteps = {{StepKind::Differential, "/bak/diff.bak", 1},
-                        {StepKind::Log, "/bak/log.trn", 1},
-                        {StepKind::Log, "/bak/log.trn", 2}};
+        const RestorePlan plan =
+            planWith({plannedSet("/bak/diff.bak", 1, BackupSetType::Differential),
+                      plannedSet("/bak/log.trn", 1, BackupSetType::Log),
+                      plannedSet("/bak/log.trn", 2, BackupSetType::Log)});
 
-        EXPECT_EQ(RestoreRun(qry, view).run(r), failAt < 0);
+        EXPECT_EQ(RestoreRun(qry, view).run(r, plan), failAt < 0);
 
         if (failAt < 0) {
             EXPECT_EQ(view.lines, done) << view.lines.join("|").toStdString();
-            EXPECT_EQ(qry.sent.mid(6),
-                      QStringList({buildSequenceStatement(r, 0), buildSequenceStatement(r, 1),
-                                   buildSequenceStatement(r, 2), buildSequenceStatement(r, 3),
-                                   buildStatement(StatementKind::DatabaseState, r)}));
+            EXPECT_EQ(qry.sent.mid(6), QStringList({restoreStatement(r, ShopContents, plan, 0),
+                                                    restoreStatement(r, ShopContents, plan, 1),
+                                                    restoreStatement(r, ShopContents, plan, 2),
+                                                    restoreStatement(r, ShopContents, plan, 3),
+                                                    databaseStateStatement(r.databaseName)}));
         } else {
             EXPECT_EQ(view.lines, done.mid(0, 4)
                                       << log.arg(1)
                                       << QStringLiteral("正在删除未完成恢复的数据库...") + Ok)
                 << view.lines.join("|").toStdString();
-            EXPECT_EQ(qry.sent.mid(failAt + 1),
-                      QStringList({buildStatement(StatementKind::DatabaseFiles, r),
-                                   "DROP DATABASE [NewDB]"}));
+            EXPECT_EQ(qry.sent.mid(failAt + 1), QStringList({databaseFilesStatement(r.databaseName),
+                                                             "DROP DATABASE [NewDB]"}));
         }
     }
 }
@@ -331,9 +344,8 @@ TEST(RestoreRun, AFailedOrCancelledRestoreDropsTheDatabaseItCreated) {
         const std::string where = view.lines.join("|").toStdString();
         EXPECT_EQ(view.lines, QStringList({Connect + Ok, Create + Ok, Restore, row.dropLine}))
             << where;
-        EXPECT_EQ(qry.sent.last(), row.failure == Failure::ConnectionLost
-                                       ? buildStatement(StatementKind::Restore, r)
-                                       : "DROP DATABASE [NewDB]")
+        EXPECT_EQ(qry.sent.last(),
+                  row.failure == Failure::ConnectionLost ? restoreOf(r) : "DROP DATABASE [NewDB]")
             << where;
         EXPECT_EQ(run.createdDatabase(), row.left) << where;
     }
@@ -374,8 +386,9 @@ TEST(RestoreRun, FileListRowsInAnyOrderYieldTheDataAndLogNames) {
         RecordingView view;
         RestoreRequest r = request(SourceKind::Backup);
         EXPECT_TRUE(RestoreRun(qry, view).run(r));
-        EXPECT_EQ(r.dataLogicalName, "Shop_Data");
-        EXPECT_EQ(r.logLogicalName, "Shop_Log");
+        EXPECT_TRUE(qry.sent.contains(
+            createStatement(r, {"Shop_Data", "Shop_Log", {{"Shop_FT", "F"}}, {}})))
+            << qry.sent.join("\n").toStdString();
         EXPECT_TRUE(qry.sent.last().endsWith(",  MOVE N'Shop_FT' TO N'/data/NewDB_Shop_FT'"))
             << qry.sent.last().toStdString();
     } while (std::next_permutation(order.begin(), order.end()));
@@ -388,13 +401,10 @@ TEST(RestoreRun, LastRowOfATypeWinsAndTypesCompareExactly) {
     RecordingView view;
     RestoreRequest r = request(SourceKind::Backup);
     EXPECT_TRUE(RestoreRun(qry, view).run(r));
-    EXPECT_EQ(r.dataLogicalName, "Second_Data");
-    EXPECT_EQ(r.logLogicalName, "Log");
-    QStringList others;
-    for (const BackupFile& file : r.otherFiles) {
-        others << file.logicalName;
-    }
-    EXPECT_EQ(others, QStringList({"First_Data", "lower", "Padded"}));
+    const BackupContents expected{
+        "Second_Data", "Log", {{"First_Data", "D"}, {"lower", "d"}, {"Padded", "D "}}, {}};
+    EXPECT_TRUE(qry.sent.contains(createStatement(r, expected)))
+        << qry.sent.join("\n").toStdString();
 }
 
 // Only the restore makes a full-text catalog, and its REPLACE would overwrite what lies there.
@@ -499,14 +509,14 @@ TEST(RestoreRun, ASequenceSucceedsOnlyWhenTheServerSaysTheDatabaseIsOnline) {
             qry.messages = {{4327, leftLoading}};
         }
         RecordingView view;
-        RestoreRequest r = sequenceRequest();
+        RestoreRequest r = request(SourceKind::Backup);
         const std::string where = (row.state + (row.reports4327 ? " with 4327" : "")).toStdString();
 
-        EXPECT_EQ(RestoreRun(qry, view).run(r), row.failure.isEmpty()) << where;
+        EXPECT_EQ(RestoreRun(qry, view).run(r, sequencePlan()), row.failure.isEmpty()) << where;
 
         ASSERT_EQ(view.notices.size(), 1u) << where;
         if (row.failure.isEmpty()) {
-            EXPECT_EQ(qry.sent.last(), buildStatement(StatementKind::DatabaseState, r)) << where;
+            EXPECT_EQ(qry.sent.last(), databaseStateStatement(r.databaseName)) << where;
             EXPECT_EQ(view.notices[0].second, NoticeKind::Information) << where;
             continue;
         }
@@ -544,7 +554,7 @@ TEST(RestoreRun, TheCleanUpDropsOnlyADatabaseWhoseFilesAreThisRunsTargets) {
         EXPECT_FALSE(run.run(r)) << where;
 
         EXPECT_EQ(qry.sent.contains("DROP DATABASE [NewDB]"), row.drops) << where;
-        EXPECT_EQ(qry.sent.at(4), buildStatement(StatementKind::DatabaseFiles, r)) << where;
+        EXPECT_EQ(qry.sent.at(4), databaseFilesStatement(r.databaseName)) << where;
         EXPECT_EQ(view.lines.last(),
                   row.drops
                       ? Drop + Ok
@@ -632,11 +642,12 @@ TEST(RestoreRun, EveryPlannedSetsVersionIsCheckedBeforeTheCreate) {
                                                                           header(2, "12")};
         answerAsTheServer(qry);
         RecordingView view;
-        RestoreRequest r = sequenceRequest();
-        r.laterSteps.append({StepKind::Log, "/bak/log.trn", 2});
+        RestoreRequest r = request(SourceKind::Backup);
+        RestorePlan plan = sequencePlan();
+        plan.steps.append(plannedSet("/bak/log.trn", 2, BackupSetType::Log));
         const bool newer = server.startsWith("11");
 
-        EXPECT_EQ(RestoreRun(qry, view).run(r), !newer) << server.toStdString();
+        EXPECT_EQ(RestoreRun(qry, view).run(r, plan), !newer) << server.toStdString();
 
         if (newer) {
             EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()",
@@ -660,10 +671,11 @@ TEST(RestoreRun, AFileOnlyALaterSetHoldsIsMovedIntoTheTargetFolderByItsStep) {
         fileRow("Shop_Data", "D"), fileRow("shop_log", "L"), fileRow("Added", "D")};
     answerAsTheServer(qry);
     RecordingView view;
-    RestoreRequest r = sequenceRequest();
-    r.laterSteps.prepend({StepKind::Differential, "/bak/diff.bak", 1});
+    RestoreRequest r = request(SourceKind::Backup);
+    RestorePlan plan = sequencePlan();
+    plan.steps.insert(1, plannedSet("/bak/diff.bak", 1, BackupSetType::Differential));
 
-    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+    EXPECT_TRUE(RestoreRun(qry, view).run(r, plan));
 
     const QString move = QStringLiteral(",  MOVE N'Added' TO N'/data/NewDB_Added.NDF'");
     EXPECT_TRUE(qry.sent.contains("RESTORE FILELISTONLY FROM  DISK = N'/bak/log.trn'"));

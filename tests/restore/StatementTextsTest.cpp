@@ -1,6 +1,6 @@
 #include "restore/StatementTexts.h"
 #include "db/ConnectionString.h"
-#include "restore/BackupFileList.h"
+#include "restore/TargetPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +17,15 @@ RestoreRequest backupRequest() {
     request.sourcePath = R"(E:\bak\Shop.bak)";
     request.databaseName = "NewDB";
     request.directory = R"(D:\SQL2000_DB\)";
-    request.dataLogicalName = "Shop_Data";
-    request.logLogicalName = "Shop_Log";
     return request;
+}
+
+const BackupContents ShopContents{"Shop_Data", "Shop_Log", {}, {}};
+
+// The one-set restore the window sends.
+QString restoreOf(const RestoreRequest& request, const BackupContents& contents = ShopContents) {
+    return restoreStatement(request, contents, singleSetPlan(request.sourcePath, request.backupSet),
+                            0);
 }
 
 } // namespace
@@ -87,15 +93,15 @@ TEST(ConnectionStringReader, LaterKeyOverridesEarlierAndEmptyValueIsKept) {
 
 TEST(StatementText, BackupStatementsForARealisticRequest) {
     const RestoreRequest request = backupRequest();
-    EXPECT_EQ(buildStatement(StatementKind::ConnectionTest, request), "SELECT GETDATE()");
-    EXPECT_EQ(buildStatement(StatementKind::FileList, request),
+    EXPECT_EQ(connectionTestStatement(), "SELECT GETDATE()");
+    EXPECT_EQ(fileListStatement(request.sourcePath, request.backupSet),
               R"(RESTORE FILELISTONLY FROM  DISK = N'E:\bak\Shop.bak')");
-    EXPECT_EQ(buildStatement(StatementKind::Create, request),
+    EXPECT_EQ(createStatement(request, ShopContents),
               R"(CREATE DATABASE [NewDB]  ON PRIMARY (NAME = N'Shop_Data', )"
               R"(FILENAME = N'D:\SQL2000_DB\NewDB_Data.MDF' , SIZE = 1, FILEGROWTH = 10%) )"
               R"(LOG ON (NAME = N'Shop_Log', FILENAME = N'D:\SQL2000_DB\NewDB_Log.LDF' , )"
               R"(SIZE = 1, FILEGROWTH = 10%))");
-    EXPECT_EQ(buildStatement(StatementKind::Restore, request),
+    EXPECT_EQ(restoreOf(request),
               R"(RESTORE DATABASE [NewDB] FROM  DISK = N'E:\bak\Shop.bak' WITH  FILE = 1,  )"
               R"(NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,  MOVE N'Shop_Data' TO )"
               R"(N'D:\SQL2000_DB\NewDB_Data.MDF',  MOVE N'Shop_Log' TO )"
@@ -107,11 +113,12 @@ TEST(StatementText, BackupStatementsForARealisticRequest) {
 // restore.
 TEST(StatementText, OtherRowsAreMovedAfterTheTwoAndTheSetIsNamedTwice) {
     RestoreRequest request = backupRequest();
-    const QString restore = buildStatement(StatementKind::Restore, request);
-    request.otherFiles = {{"Shop_Index", "D"}, {"Shop_Log2", "L"}, {"O'Cat", "F"}};
+    const QString restore = restoreOf(request);
+    BackupContents contents = ShopContents;
+    contents.otherFiles = {{"Shop_Index", "D"}, {"Shop_Log2", "L"}, {"O'Cat", "F"}};
     request.backupSet = 3;
 
-    EXPECT_EQ(buildStatement(StatementKind::Create, request),
+    EXPECT_EQ(createStatement(request, contents),
               R"(CREATE DATABASE [NewDB]  ON PRIMARY (NAME = N'Shop_Data', )"
               R"(FILENAME = N'D:\SQL2000_DB\NewDB_Data.MDF' , SIZE = 1, FILEGROWTH = 10%), )"
               R"((NAME = N'Shop_Index', FILENAME = N'D:\SQL2000_DB\NewDB_Shop_Index.NDF' , )"
@@ -120,12 +127,12 @@ TEST(StatementText, OtherRowsAreMovedAfterTheTwoAndTheSetIsNamedTwice) {
               R"(SIZE = 1, FILEGROWTH = 10%), )"
               R"((NAME = N'Shop_Log2', FILENAME = N'D:\SQL2000_DB\NewDB_Shop_Log2.LDF' , )"
               R"(SIZE = 1, FILEGROWTH = 10%))");
-    EXPECT_EQ(buildStatement(StatementKind::Restore, request),
+    EXPECT_EQ(restoreOf(request, contents),
               QString(restore).replace("FILE = 1,", "FILE = 3,") +
                   R"(,  MOVE N'Shop_Index' TO N'D:\SQL2000_DB\NewDB_Shop_Index.NDF')"
                   R"(,  MOVE N'Shop_Log2' TO N'D:\SQL2000_DB\NewDB_Shop_Log2.LDF')"
                   R"(,  MOVE N'O''Cat' TO N'D:\SQL2000_DB\NewDB_O''Cat')");
-    EXPECT_EQ(buildStatement(StatementKind::FileList, request),
+    EXPECT_EQ(fileListStatement(request.sourcePath, request.backupSet),
               R"(RESTORE FILELISTONLY FROM  DISK = N'E:\bak\Shop.bak' WITH  FILE = 3)");
     EXPECT_EQ(backupHeadersStatement(request.sourcePath),
               R"(RESTORE HEADERONLY FROM  DISK = N'E:\bak\Shop.bak')");
@@ -133,20 +140,20 @@ TEST(StatementText, OtherRowsAreMovedAfterTheTwoAndTheSetIsNamedTwice) {
 
 // A sequence leaves the database loading until its last step, which alone recovers and stops.
 TEST(StatementText, SequenceRecoversOnlyAtItsLastStep) {
-    RestoreRequest request = backupRequest();
-    const QString single = buildStatement(StatementKind::Restore, request);
-    request.backupSet = 2;
-    request.laterSteps = {{StepKind::Differential, R"(E:\bak\Shop_diff.bak)", 1},
-                          {StepKind::Log, R"(E:\bak\it's.trn)", 4}};
-    request.stopAt = "2026-12-08 10:41:00";
+    const RestoreRequest request = backupRequest();
+    const QString single = restoreOf(request);
+    const RestorePlan plan{{plannedSet(request.sourcePath, 2, BackupSetType::Database),
+                            plannedSet(R"(E:\bak\Shop_diff.bak)", 1, BackupSetType::Differential),
+                            plannedSet(R"(E:\bak\it's.trn)", 4, BackupSetType::Log)},
+                           QDateTime(QDate(2026, 12, 8), QTime(10, 41), Qt::UTC)};
     EXPECT_EQ(
-        buildSequenceStatement(request, 0),
+        restoreStatement(request, ShopContents, plan, 0),
         QString(single).replace("FILE = 1,", "FILE = 2,").replace(" RECOVERY ,", " NORECOVERY ,"));
-    EXPECT_EQ(buildSequenceStatement(request, 1),
+    EXPECT_EQ(restoreStatement(request, ShopContents, plan, 1),
               R"(RESTORE DATABASE [NewDB] FROM  DISK = N'E:\bak\Shop_diff.bak' WITH  FILE = 1,  )"
               R"(NOUNLOAD ,  STATS = 10,  NORECOVERY)");
     EXPECT_EQ(
-        buildSequenceStatement(request, 2),
+        restoreStatement(request, ShopContents, plan, 2),
         R"(RESTORE LOG [NewDB] FROM  DISK = N'E:\bak\it''s.trn' WITH  FILE = 4,  NOUNLOAD ,  )"
         R"(STATS = 10,  RECOVERY,  STOPAT = N'2026-12-08 10:41:00')");
 }
@@ -156,7 +163,7 @@ TEST(StatementText, AttachNamesTheDataFileAndTheDerivedLogFile) {
     request.sourceKind = SourceKind::DataFiles;
     request.sourcePath = R"(E:\old\Shop_DATA.MDF)";
     request.logSourcePath = logSourcePath(request.sourcePath);
-    EXPECT_EQ(buildStatement(StatementKind::Attach, request),
+    EXPECT_EQ(attachStatement(request),
               R"(exec sp_attach_db N'NewDB' , N'E:\old\Shop_DATA.MDF', N'E:\old\Shop_Log.LDF')");
 }
 
@@ -166,24 +173,23 @@ TEST(StatementText, QuotesApostrophesAndClosingBrackets) {
     request.databaseName = "O'Brien]DB";
     request.directory = "/srv/it's/";
     request.sourcePath = "/bak/a'b.bak";
-    request.dataLogicalName = "d'1";
-    request.logLogicalName = "l]2";
     request.logSourcePath = "/x/o'k_Log.LDF";
+    const BackupContents contents{"d'1", "l]2", {}, {}};
 
-    const QString create = buildStatement(StatementKind::Create, request);
+    const QString create = createStatement(request, contents);
     EXPECT_TRUE(create.startsWith("CREATE DATABASE [O'Brien]]DB]  ON PRIMARY (NAME = N'd''1'"))
         << create.toStdString();
     EXPECT_TRUE(create.contains("FILENAME = N'/srv/it''s/O''Brien]DB_Data.MDF'"));
     EXPECT_TRUE(create.contains("(NAME = N'l]2'"));
 
-    const QString restore = buildStatement(StatementKind::Restore, request);
+    const QString restore = restoreOf(request, contents);
     EXPECT_TRUE(restore.startsWith("RESTORE DATABASE [O'Brien]]DB] FROM  DISK = N'/bak/a''b.bak'"))
         << restore.toStdString();
     EXPECT_TRUE(restore.endsWith("TO N'/srv/it''s/O''Brien]DB_Log.LDF'"));
 
-    EXPECT_EQ(buildStatement(StatementKind::FileList, request),
+    EXPECT_EQ(fileListStatement(request.sourcePath, request.backupSet),
               "RESTORE FILELISTONLY FROM  DISK = N'/bak/a''b.bak'");
-    EXPECT_EQ(buildStatement(StatementKind::Attach, request),
+    EXPECT_EQ(attachStatement(request),
               "exec sp_attach_db N'O''Brien]DB' , N'/bak/a''b.bak', N'/x/o''k_Log.LDF'");
 }
 
@@ -200,12 +206,13 @@ TEST(DerivedPaths, TargetFilesLieInTheDirectoryUnderTheDatabaseName) {
     for (const auto& row : rows) {
         RestoreRequest request = backupRequest();
         request.databaseName = row.name;
-        request.otherFiles = {{"Shop_FT", "F"}};
+        BackupContents contents = ShopContents;
+        contents.otherFiles = {{"Shop_FT", "F"}};
         const QString stem = QString(R"(D:\SQL2000_DB\)") + row.stem;
         EXPECT_EQ(targetDataFilePath(request), stem + "_Data.MDF");
         EXPECT_EQ(targetLogFilePath(request), stem + "_Log.LDF");
-        EXPECT_EQ(otherFileMoves(request).value(0).target, stem + "_Shop_FT");
-        EXPECT_TRUE(buildStatement(StatementKind::Restore, request)
+        EXPECT_EQ(otherFileMoves(request, contents).value(0).target, stem + "_Shop_FT");
+        EXPECT_TRUE(restoreOf(request, contents)
                         .startsWith(QString("RESTORE DATABASE [") + row.name + "]"));
     }
 }
@@ -228,8 +235,9 @@ TEST(DerivedPaths, OtherTargetsAreSafeAndDistinctFileNames) {
     };
     RestoreRequest request = backupRequest();
     request.directory = "/srv/db/";
-    request.otherFiles = rows;
-    const QList<FileMove> moves = otherFileMoves(request);
+    BackupContents contents = ShopContents;
+    contents.otherFiles = rows;
+    const QList<FileMove> moves = otherFileMoves(request, contents);
     ASSERT_EQ(moves.size(), expected.size());
     for (qsizetype i = 0; i < moves.size(); ++i) {
         EXPECT_EQ(moves[i].logicalName, rows[i].logicalName);

@@ -50,10 +50,13 @@ void Connection::reset() noexcept {
     dbc_.reset();
 }
 
-QString Outcome::errorText() const {
+QueryError Outcome::error() const {
     const QString callName = QString::fromLatin1(call);
-    return connectionLost ? connectionLossText(records, callName, rc)
-                          : failureText(records, callName, rc);
+    const OdbcDiagRecord* record =
+        connectionLost ? connectionLossRecord(records) : failureRecord(records);
+    return QueryError(connectionLost ? connectionLossText(records, callName, rc)
+                                     : failureText(records, callName, rc),
+                      record ? record->sqlState : QString(), record ? record->nativeError : 0);
 }
 
 std::vector<OdbcDiagRecord> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
@@ -93,7 +96,7 @@ Outcome observe(const Handle& handle, const char* call, SQLRETURN rc) {
 }
 
 void raise(const Outcome& outcome) {
-    throw QueryError(outcome.errorText());
+    throw outcome.error();
 }
 
 SQLRETURN check(const Handle& handle, const char* call, SQLRETURN rc) {

@@ -11,6 +11,7 @@
 #include <sqlucode.h>
 
 #include "db/OdbcDiagnostics.h"
+#include "db/QueryClient.h"
 
 #include <QString>
 
@@ -77,7 +78,9 @@ struct Outcome {
         return connectionLost ||
                (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA);
     }
-    QString errorText() const;
+    // The error the call raises: its text with the SQLSTATE and native error of the record it
+    // comes from.
+    QueryError error() const;
 };
 
 std::vector<OdbcDiagRecord> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle);

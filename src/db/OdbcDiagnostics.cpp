@@ -36,29 +36,39 @@ bool isErrorRecord(const OdbcDiagRecord& record) {
     return !record.sqlState.startsWith(u"01") && !record.sqlState.startsWith(u"00");
 }
 
-QString failureText(const std::vector<OdbcDiagRecord>& records, QStringView callName,
-                    int returnCode) {
+const OdbcDiagRecord* failureRecord(const std::vector<OdbcDiagRecord>& records) {
     for (const bool errorsOnly : {true, false}) {
         for (const OdbcDiagRecord& record : records) {
-            if (errorsOnly && !isErrorRecord(record)) {
-                continue;
-            }
-            QString text = cleanDriverMessage(record.message);
-            if (!text.isEmpty()) {
-                return text;
+            if ((!errorsOnly || isErrorRecord(record)) &&
+                !cleanDriverMessage(record.message).isEmpty()) {
+                return &record;
             }
         }
+    }
+    return nullptr;
+}
+
+const OdbcDiagRecord* connectionLossRecord(const std::vector<OdbcDiagRecord>& records) {
+    for (auto record = records.rbegin(); record != records.rend(); ++record) {
+        if (!cleanDriverMessage(record->message).isEmpty()) {
+            return &*record;
+        }
+    }
+    return nullptr;
+}
+
+QString failureText(const std::vector<OdbcDiagRecord>& records, QStringView callName,
+                    int returnCode) {
+    if (const OdbcDiagRecord* record = failureRecord(records)) {
+        return cleanDriverMessage(record->message);
     }
     return QStringLiteral("%1 failed (return code %2)").arg(callName).arg(returnCode);
 }
 
 QString connectionLossText(const std::vector<OdbcDiagRecord>& records, QStringView callName,
                            int returnCode) {
-    for (auto record = records.rbegin(); record != records.rend(); ++record) {
-        QString text = cleanDriverMessage(record->message);
-        if (!text.isEmpty()) {
-            return text;
-        }
+    if (const OdbcDiagRecord* record = connectionLossRecord(records)) {
+        return cleanDriverMessage(record->message);
     }
     return failureText({}, callName, returnCode);
 }

@@ -119,7 +119,8 @@ struct OdbcQueryClient::State {
         if (run.conversationEnded() || odbc::connectionIsDead(connection.handle())) {
             connection.reset();
             if (onKeptConnection) {
-                throw KeptConnectionLost(failure.errorText());
+                const QueryError error = failure.error();
+                throw KeptConnectionLost(error.message(), error.sqlState(), error.nativeError());
             }
         }
         odbc::raise(failure);

@@ -10,16 +10,23 @@
 
 namespace db {
 
-// Raised by a query client; the message is shown to the operator as it stands.
+// Raised by a query client; the message is shown to the operator as it stands. The SQLSTATE and
+// the native error number are the driver's or the server's, empty and 0 for the client's own.
 class QueryError : public std::exception {
 public:
-    explicit QueryError(QString message) : message_(std::move(message)), utf8_(message_.toUtf8()) {}
+    explicit QueryError(QString message, QString sqlState = {}, int nativeError = 0)
+        : message_(std::move(message)), utf8_(message_.toUtf8()), sqlState_(std::move(sqlState)),
+          nativeError_(nativeError) {}
     const QString& message() const noexcept { return message_; }
     const char* what() const noexcept override { return utf8_.constData(); }
+    const QString& sqlState() const noexcept { return sqlState_; }
+    int nativeError() const noexcept { return nativeError_; }
 
 private:
     QString message_;
     QByteArray utf8_;
+    QString sqlState_;
+    int nativeError_ = 0;
 };
 
 // An informational message of the server as it arrives, e.g. 3211 "10 percent restored." while

@@ -413,6 +413,14 @@ TEST_F(OdbcClientStandin, ServerErrorsComeWithoutPrefixes) {
 
     run(createOf(request));
     EXPECT_EQ(errorOf([&] { run(createOf(request)); }), "Database 'NewDB' already exists");
+    // The server's number and the driver's SQLSTATE come with the text.
+    try {
+        run(createOf(request));
+        ADD_FAILURE() << "expected a QueryError";
+    } catch (const QueryError& error) {
+        EXPECT_EQ(error.nativeError(), 1801);
+        EXPECT_EQ(error.sqlState().size(), 5) << error.sqlState().toStdString();
+    }
     EXPECT_EQ(errorOf([&] { run(restoreOf(request)); }),
               "Cannot open backup device '" + request.sourcePath +
                   "'. Device error or device off-line. See the SQL Server error log for more "

@@ -160,33 +160,29 @@ std::optional<QString> refuseUnusableRequest(const restore::RestoreRequest& requ
     return std::nullopt;
 }
 
-} // namespace
+// What every mode works with once the input has passed its checks.
+struct Session {
+    const cli::CommandLine& commandLine;
+    cli::ConsoleView& view;
+    restore::RestoreRequest request;
+    db::OdbcQueryClient& server;
+    QTextStream& out;
+    QTextStream& err;
+};
 
-int main(int argc, char* argv[]) {
-    platform::keepRunningWithoutReader();
-    QCoreApplication app(argc, argv);
-    QTextStream out(platform::standardOutput());
-    QTextStream err(platform::standardError());
-
-    const auto parsed = cli::parseCommandLine(QCoreApplication::arguments());
-    if (const auto* help = std::get_if<cli::HelpRequested>(&parsed)) {
-        out << help->text << Qt::flush;
-        return Succeeded;
-    }
-    if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
-        err << error->message << "\n(--help)\n" << Qt::flush;
-        return Refused;
-    }
-    auto commandLine = std::get<cli::CommandLine>(parsed);
-
-    cli::ConsoleView view;
+// Fills the fields as the window holds them and checks them as the window does, then what only the
+// command line refuses: the request, or the exit status of a refusal. Nothing is made here.
+std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& commandLine,
+                                                            cli::ConsoleView& view,
+                                                            db::OdbcQueryClient& server,
+                                                            QTextStream& err) {
     if (const auto problem = cli::fillFields(commandLine, view)) {
         err << *problem << '\n' << Qt::flush;
         return Refused;
     }
     const bool sequence = commandLine.asksForSequence();
-    const bool readsBackupSets = commandLine.list || commandLine.backupSet || sequence;
-    if (readsBackupSets && view.source != restore::SourceKind::Backup) {
+    if ((commandLine.list || commandLine.backupSet || sequence) &&
+        view.source != restore::SourceKind::Backup) {
         err << "--list, --backup-set, --until and --database read backup files (--backup)\n"
             << Qt::flush;
         return Refused;
@@ -211,55 +207,37 @@ int main(int argc, char* argv[]) {
         return Refused;
     }
     request->backupSet = commandLine.backupSet.value_or(1);
-
-    db::OdbcQueryClient server;
     try {
         server.checkConnectionString(restore::buildConnectionString(*request));
-        server.setConnectionString(restore::buildConnectionString(*request));
     } catch (const db::QueryError& error) {
         err << error.message() << '\n' << Qt::flush;
         return Refused;
     }
+    server.setConnectionString(restore::buildConnectionString(*request));
     if (commandLine.script) {
         // Nothing is restored, so the steps and the success notice would claim what did not happen.
         view.setProgress(cli::ConsoleView::Progress::Hidden);
     }
-    std::optional<restore::RestorePlan> plan;
-    if (sequence) {
-        auto planned = planSequence(commandLine, server, *request, out, err);
-        if (const int* status = std::get_if<int>(&planned)) {
-            return *status;
-        }
-        plan = std::get<restore::RestorePlan>(std::move(planned));
-    } else if (readsBackupSets) {
-        try {
-            if (commandLine.list) {
-                cli::listBackupSets(server, *request, out);
-                return Succeeded;
-            }
-            if (const int sets = cli::countBackupSets(server, *request);
-                request->backupSet > sets) {
-                err << QStringLiteral("备份集 %1 不存在 / there is no backup set %1: %2 holds %3\n")
-                           .arg(request->backupSet)
-                           .arg(request->sourcePath)
-                           .arg(sets)
-                    << Qt::flush;
-                return Refused;
-            }
-        } catch (const db::QueryError& error) {
-            err << ReadFailed << error.message() << '\n' << Qt::flush;
-            if (!server.isConnected()) {
-                hintAtKerberos(*request, err);
-            }
-            return RestoreFailed;
-        }
+    return *request;
+}
+
+int readFailed(const Session& session, const db::QueryError& error) {
+    session.err << ReadFailed << error.message() << '\n' << Qt::flush;
+    if (!session.server.isConnected()) {
+        hintAtKerberos(session.request, session.err);
     }
-    // The target folder is made here only once the run has passed its own refusals too.
+    return RestoreFailed;
+}
+
+// Restores, or with --script prints what a restore would send. `plan` is a sequence's; without it
+// the request's one set, or the attach.
+int restore(const Session& session, const std::optional<restore::RestorePlan>& plan) {
+    const restore::RestoreRequest& request = session.request;
     bool folderRefused = false;
     restore::RestoreRun::BeforeFirstChange makeFolder;
-    if (!reviews && !request->directory.isEmpty() &&
-        !platform::isServerOnlyPath(request->directory)) {
-        makeFolder = [&view, &folderRefused, directory = request->directory] {
+    if (!session.commandLine.script && !session.commandLine.list && !request.directory.isEmpty() &&
+        !platform::isServerOnlyPath(request.directory)) {
+        makeFolder = [&view = session.view, &folderRefused, directory = request.directory] {
             platform::createDirectoryLevels(directory);
             folderRefused = !platform::directoryExists(directory);
             if (folderRefused) {
@@ -270,42 +248,124 @@ int main(int argc, char* argv[]) {
             return !folderRefused;
         };
     }
-    cli::ScriptingQueryClient scripting(server, out);
-    db::QueryClient& qry = commandLine.script ? static_cast<db::QueryClient&>(scripting) : server;
+    cli::ScriptingQueryClient scripting(session.server, session.out);
+    db::QueryClient& qry =
+        session.commandLine.script ? static_cast<db::QueryClient&>(scripting) : session.server;
     // Ctrl-C, SIGTERM or a hang-up stops the statement on the server too, instead of leaving it
     // running there.
+    db::OdbcQueryClient& server = session.server;
     const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
-    restore::RestoreRun run(qry, view, makeFolder);
+    restore::RestoreRun run(qry, session.view, makeFolder);
     try {
-        if (plan ? run.run(*request, *plan) : run.run(*request)) {
+        if (plan ? run.run(request, *plan) : run.run(request)) {
             return Succeeded;
         }
         if (folderRefused) {
             return Refused;
         }
-        if (view.stoppedAtFirstStep() && !server.isConnected()) {
-            hintAtKerberos(*request, err);
+        if (session.view.stoppedAtFirstStep() && !server.isConnected()) {
+            hintAtKerberos(request, session.err);
         }
     } catch (const db::StatementCancelled&) {
-        view.showNotice(cancelledNotice(run.createdDatabase(), request->databaseName),
-                        restore::NoticeKind::Error);
+        session.view.showNotice(cancelledNotice(run.createdDatabase(), request.databaseName),
+                                restore::NoticeKind::Error);
         const int signal = interrupts.signalNumber();
         return CancelledBySignal + (signal != 0 ? signal : SIGINT);
     }
     if (const auto& refusal = run.versionRefusal()) {
-        err << refusal->englishText() << '\n' << Qt::flush;
+        session.err << refusal->englishText() << '\n' << Qt::flush;
     }
     switch (run.createdDatabase()) {
     case restore::CreatedDatabase::MayRemain:
     case restore::CreatedDatabase::MayExist:
-        err << mayRemainNotice(request->databaseName) << Qt::flush;
+        session.err << mayRemainNotice(request.databaseName) << Qt::flush;
         break;
     case restore::CreatedDatabase::Replaced:
-        err << replacedNotice(request->databaseName) << Qt::flush;
+        session.err << replacedNotice(request.databaseName) << Qt::flush;
         break;
     case restore::CreatedDatabase::None:
     case restore::CreatedDatabase::Dropped:
         break;
     }
     return RestoreFailed;
+}
+
+// Several backups, a folder, a time or a database: planned from the headers, listed or restored.
+int restoreSequence(const Session& session) {
+    auto planned = planSequence(session.commandLine, session.server, session.request, session.out,
+                                session.err);
+    if (const int* status = std::get_if<int>(&planned)) {
+        return *status;
+    }
+    return restore(session, std::get<restore::RestorePlan>(std::move(planned)));
+}
+
+// --list of one backup file: its sets and, with a new name, where each would be restored.
+int listSets(const Session& session) {
+    try {
+        cli::listBackupSets(session.server, session.request, session.out);
+        return Succeeded;
+    } catch (const db::QueryError& error) {
+        return readFailed(session, error);
+    }
+}
+
+// --backup-set: the set must be one the file holds.
+int restoreChosenSet(const Session& session) {
+    try {
+        if (const int sets = cli::countBackupSets(session.server, session.request);
+            session.request.backupSet > sets) {
+            session.err << QStringLiteral(
+                               "备份集 %1 不存在 / there is no backup set %1: %2 holds %3\n")
+                               .arg(session.request.backupSet)
+                               .arg(session.request.sourcePath)
+                               .arg(sets)
+                        << Qt::flush;
+            return Refused;
+        }
+    } catch (const db::QueryError& error) {
+        return readFailed(session, error);
+    }
+    return restore(session, std::nullopt);
+}
+
+int runMode(const Session& session) {
+    const cli::CommandLine& commandLine = session.commandLine;
+    if (commandLine.asksForSequence()) {
+        return restoreSequence(session);
+    }
+    if (commandLine.list) {
+        return listSets(session);
+    }
+    if (commandLine.backupSet) {
+        return restoreChosenSet(session);
+    }
+    return restore(session, std::nullopt);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    platform::keepRunningWithoutReader();
+    QCoreApplication app(argc, argv);
+    QTextStream out(platform::standardOutput());
+    QTextStream err(platform::standardError());
+    const auto parsed = cli::parseCommandLine(QCoreApplication::arguments());
+    if (const auto* help = std::get_if<cli::HelpRequested>(&parsed)) {
+        out << help->text << Qt::flush;
+        return Succeeded;
+    }
+    if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
+        err << error->message << "\n(--help)\n" << Qt::flush;
+        return Refused;
+    }
+    auto commandLine = std::get<cli::CommandLine>(parsed);
+    cli::ConsoleView view;
+    db::OdbcQueryClient server;
+    auto request = validatedRequest(commandLine, view, server, err);
+    if (const int* status = std::get_if<int>(&request)) {
+        return *status;
+    }
+    return runMode(
+        {commandLine, view, std::get<restore::RestoreRequest>(request), server, out, err});
 }

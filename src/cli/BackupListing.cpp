@@ -59,6 +59,52 @@ void printPlan(const restore::RestorePlan& plan, const QString& prefix, QTextStr
     out << Qt::flush;
 }
 
+QString planRefusalText(const restore::PlanRefusal& refusal) {
+    using Reason = restore::PlanRefusal::Reason;
+    const QStringList& d = refusal.data;
+    switch (refusal.reason) {
+    case Reason::TwoCouldComeNext:
+        return QStringLiteral("日志链分叉：%1 和 %2 都从 LSN %3 接续，请移除不需要的一个 / the log "
+                              "chain forks: %1 and %2 both continue from LSN %3; remove the one "
+                              "not wanted")
+            .arg(d.value(0), d.value(1), d.value(2));
+    case Reason::HistoryForks:
+        return QStringLiteral("数据库的历史在 LSN %1 分叉：%2 在 %3 之中开始了新的历史（数据库曾被"
+                              "恢复到该时间点），%3 所在的日志链的末尾不是数据库最新的状态；请用 "
+                              "--until 选择分叉之前的时间点 / the database's history forks at LSN "
+                              "%1: %2 begins a new history within %3 (the database was restored to "
+                              "that point), so the end of %3's chain is not the database's latest "
+                              "state; choose a time before the fork with --until")
+            .arg(d.value(0), d.value(1), d.value(2));
+    case Reason::ChainBreaks:
+        return QStringLiteral("日志链中断：缺少包含 LSN %1 的日志备份，最多可恢复到 %2 / the log "
+                              "chain breaks: no log backup holds LSN %1; the latest point the "
+                              "files reach is %2")
+            .arg(d.value(0), d.value(1));
+    case Reason::AfterTheLastLog:
+        return QStringLiteral("%1 晚于最后一个日志备份的结束时间 %2 / %1 is after the end of the "
+                              "last log backup, %2")
+            .arg(d.value(0), d.value(1));
+    case Reason::SeveralDatabases:
+        return QStringLiteral("备份文件中有多个数据库的备份，请用 --database 选择一个 / the files "
+                              "hold backups of several databases, choose one with --database: ") +
+               d.value(0);
+    case Reason::NoSuchDatabase:
+        return QStringLiteral("备份文件中没有数据库 %1 的备份 / the files hold no backup of "
+                              "database %1; they hold: %2")
+            .arg(d.value(0), d.value(1));
+    case Reason::NoFullBackup:
+        return QStringLiteral("备份文件中没有完整数据库备份 / the files hold no full database "
+                              "backup");
+    case Reason::BeforeTheFirstFull:
+        return QStringLiteral("%1 早于完整备份完成的时间 %2 / %1 is before the first full backup "
+                              "finished, at %2")
+            .arg(d.value(0), d.value(1));
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
 int countBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request) {
     return static_cast<int>(restore::readBackupHeaders(qry, request.sourcePath).size());
 }

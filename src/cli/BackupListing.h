@@ -21,6 +21,9 @@ void listBackupSets(db::QueryClient& qry, const restore::RestoreRequest& request
 void listSequenceSets(const QList<restore::BackupSetHeader>& sets, const restore::RestorePlan* plan,
                       QTextStream& out);
 
+// Why no plan restores the sets, in Chinese and English, naming the options that choose.
+QString planRefusalText(const restore::PlanRefusal& refusal);
+
 // Prints the plan's steps, each line starting with `prefix`.
 void printPlan(const restore::RestorePlan& plan, const QString& prefix, QTextStream& out);
 

@@ -119,7 +119,7 @@ std::variant<int, restore::RestorePlan> planSequence(const cli::CommandLine& com
         cli::listSequenceSets(sets, plan, out);
     }
     if (!plan) {
-        err << std::get<restore::PlanRefusal>(planned).reason << '\n' << Qt::flush;
+        err << cli::planRefusalText(std::get<restore::PlanRefusal>(planned)) << '\n' << Qt::flush;
         return commandLine.list ? Succeeded : Refused;
     }
     if (commandLine.list) {

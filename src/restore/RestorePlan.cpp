@@ -246,33 +246,20 @@ PlanRefusal refusal(const Walk& walk, const std::optional<QDateTime>& until) {
     const QString end = serverTimeText(last.finishDate);
     switch (walk.end) {
     case Walk::End::TwoNext:
-        return PlanRefusal{
-            QStringLiteral("日志链分叉：%1 和 %2 都从 LSN %3 接续，请移除不需要的一个 / the log "
-                           "chain forks: %1 and %2 both continue from LSN %3; remove the one not "
-                           "wanted")
-                .arg(named(*walk.rivals[0]), named(*walk.rivals[1]), walk.at)};
+        return PlanRefusal{PlanRefusal::Reason::TwoCouldComeNext,
+                           {named(*walk.rivals[0]), named(*walk.rivals[1]), walk.at}};
     case Walk::End::Forked:
-        return PlanRefusal{
-            QStringLiteral("数据库的历史在 LSN %1 分叉：%2 在 %3 之中开始了新的历史（数据库曾被恢复"
-                           "到该时间点），%3 所在的日志链的末尾不是数据库最新的状态；请用 --until "
-                           "选择分叉之前的时间点 / the database's history forks at LSN %1: %2 "
-                           "begins a new history within %3 (the database was restored to that "
-                           "point), so the end of %3's chain is not the database's latest state; "
-                           "choose a time before the fork with --until")
-                .arg(walk.at, named(*walk.rivals[1]), named(*walk.rivals[0]))};
+        return PlanRefusal{PlanRefusal::Reason::HistoryForks,
+                           {walk.at, named(*walk.rivals[1]), named(*walk.rivals[0])}};
     case Walk::End::Gap:
-        return PlanRefusal{QStringLiteral("日志链中断：缺少包含 LSN %1 的日志备份，最多可恢复到 "
-                                          "%2 / the log chain breaks: no log backup holds LSN "
-                                          "%1; the latest point the files reach is %2")
-                               .arg(last.lastLsn, end)};
+        return PlanRefusal{PlanRefusal::Reason::ChainBreaks, {last.lastLsn, end}};
     case Walk::End::Reached:
     case Walk::End::ChainEnds:
     case Walk::End::Joined:
         break;
     }
-    return PlanRefusal{QStringLiteral("%1 晚于最后一个日志备份的结束时间 %2 / %1 is after the "
-                                      "end of the last log backup, %2")
-                           .arg(serverTimeText(until.value_or(last.finishDate)), end)};
+    return PlanRefusal{PlanRefusal::Reason::AfterTheLastLog,
+                       {serverTimeText(until.value_or(last.finishDate)), end}};
 }
 
 RestorePlan planOf(const Walk& walk, const std::optional<QDateTime>& until) {
@@ -298,16 +285,12 @@ std::optional<PlanRefusal> chooseDatabase(const QList<BackupSetHeader>& sets,
         }
     }
     if (database.isEmpty() && names.size() > 1) {
-        return PlanRefusal{
-            QStringLiteral("备份文件中有多个数据库的备份，请用 --database 选择一个 / "
-                           "the files hold backups of several databases, choose "
-                           "one with --database: ") +
-            names.join(QStringLiteral(", "))};
+        return PlanRefusal{PlanRefusal::Reason::SeveralDatabases,
+                           {names.join(QStringLiteral(", "))}};
     }
     if (chosen.isEmpty()) {
-        return PlanRefusal{QStringLiteral("备份文件中没有数据库 %1 的备份 / the files hold no "
-                                          "backup of database %1; they hold: %2")
-                               .arg(database, names.join(QStringLiteral(", ")))};
+        return PlanRefusal{PlanRefusal::Reason::NoSuchDatabase,
+                           {database, names.join(QStringLiteral(", "))}};
     }
     return std::nullopt;
 }
@@ -378,12 +361,10 @@ std::variant<RestorePlan, PlanRefusal> planRestore(const QList<BackupSetHeader>&
             }
         }
         if (!earliest) {
-            return PlanRefusal{QStringLiteral("备份文件中没有完整数据库备份 / the files hold no "
-                                              "full database backup")};
+            return PlanRefusal{PlanRefusal::Reason::NoFullBackup, {}};
         }
-        return PlanRefusal{QStringLiteral("%1 早于完整备份完成的时间 %2 / %1 is before the first "
-                                          "full backup finished, at %2")
-                               .arg(serverTimeText(*until), serverTimeText(earliest->finishDate))};
+        return PlanRefusal{PlanRefusal::Reason::BeforeTheFirstFull,
+                           {serverTimeText(*until), serverTimeText(earliest->finishDate)}};
     }
 
     // The newest full backup first, through its newest differential first; an older one is used

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -24,8 +25,20 @@ BackupSetHeader plannedSet(const QString& file, int position, BackupSetType type
 // A restore of one set of one file: the full backup the window restores.
 RestorePlan singleSetPlan(const QString& file, int position);
 
+// Why no plan restores the sets, and what the reason names, in the order a text names them.
 struct PlanRefusal {
-    QString reason;
+    enum class Reason {
+        TwoCouldComeNext,  // two sets, the log position both continue from
+        HistoryForks,      // the position, the set that begins the new history, the one it is in
+        ChainBreaks,       // the position no log holds, the latest point reached
+        AfterTheLastLog,   // the time asked for, the last log's end
+        SeveralDatabases,  // their names
+        NoSuchDatabase,    // the name asked for, the names there are
+        NoFullBackup,      // nothing
+        BeforeTheFirstFull // the time asked for, when the first full backup finished
+    };
+    Reason reason;
+    QStringList data;
 };
 
 // Chooses the newest full backup (finished by `until`) whose chain reaches `until`, or the end of

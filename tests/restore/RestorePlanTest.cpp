@@ -90,6 +90,7 @@ struct Row {
     std::optional<int> until; // minutes after the day's start
     QStringList steps;        // the files chosen, in order; empty when refused
     QString refusalNames;     // what the refusal must name
+    std::optional<PlanRefusal::Reason> reason = std::nullopt;
 };
 
 void PrintTo(const Row& row, std::ostream* out) {
@@ -104,7 +105,10 @@ TEST_P(PlanTable, ChoosesTheChainOrRefusesWithTheReason) {
     const auto result = planRestore(row.sets, row.database, until);
     if (row.steps.isEmpty()) {
         ASSERT_TRUE(std::holds_alternative<PlanRefusal>(result));
-        const QString reason = std::get<PlanRefusal>(result).reason;
+        const QString reason = std::get<PlanRefusal>(result).data.join(u' ');
+        if (row.reason) {
+            EXPECT_EQ(std::get<PlanRefusal>(result).reason, *row.reason);
+        }
         for (const QString& part : row.refusalNames.split('|')) {
             EXPECT_TRUE(reason.contains(part))
                 << reason.toStdString() << " lacks " << part.toStdString();
@@ -112,7 +116,7 @@ TEST_P(PlanTable, ChoosesTheChainOrRefusesWithTheReason) {
         return;
     }
     ASSERT_TRUE(std::holds_alternative<RestorePlan>(result))
-        << std::get<PlanRefusal>(result).reason.toStdString();
+        << std::get<PlanRefusal>(result).data.join(u' ').toStdString();
     const RestorePlan& plan = std::get<RestorePlan>(result);
     QStringList files;
     for (const BackupSetHeader& step : plan.steps) {
@@ -157,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             {},
             {},
-            "LSN 1200|2026-12-01 01:00:00"},
+            "1200|2026-12-01 01:00:00"},
         Row{"UntilAfterTheLastLog", Chain, {}, 200, {}, "03:00:00|03:20:00"},
         Row{"UntilBeforeTheFullFinished",
             without(Chain, "full") << set("full", Full, 30, 900, 901),
@@ -165,7 +169,13 @@ INSTANTIATE_TEST_SUITE_P(
             10,
             {},
             "00:30:00"},
-        Row{"NoFullBackup", without(Chain, "full"), {}, {}, {}, "full database backup"},
+        Row{"NoFullBackup",
+            without(Chain, "full"),
+            {},
+            {},
+            {},
+            {},
+            PlanRefusal::Reason::NoFullBackup},
         Row{"SeveralDatabasesNeedAChoice",
             QList<BackupSetHeader>(Chain) << set("other", Full, 0, 5, 6, 0, "Stock"),
             {},
@@ -221,19 +231,19 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             {},
             {},
-            "LSN 5000|new1 备份集 set 1|log2 备份集 set 1"},
+            "5000|new1 备份集 set 1|log2 备份集 set 1"},
         Row{"ATimeOnlyTheNewHistoryReachesIsRefused",
             without(Chain, "diff") + without(NewHistory, "full2"),
             {},
             270,
             {},
-            "LSN 5000|new1|log2"},
+            "5000|new1|log2"},
         Row{"TwoLogsThatCouldBothComeNextAreRefused",
             AtLog1sEnd,
             {},
             {},
             {},
-            "log2 备份集 set 1|new1 备份集 set 1|LSN 1200"},
+            "log2 备份集 set 1|new1 备份集 set 1|1200"},
         Row{"TheForkIdsKeepTheOldHistoryUpToItsTime",
             atLog1sEndWithForks(),
             {},
@@ -245,7 +255,7 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             {},
             {},
-            "LSN 1200|new1|log2"},
+            "1200|new1|log2"},
         Row{"ANewFullOnTheNewForkTakesTheLogThatCrossesToIt",
             {onFork(set("full", Full, 0, 900, 901), "B1", "a"),
              onFork(set("log1", Log, 60, 500, 1200, 900), "B1", "a"),

@@ -17,21 +17,6 @@ namespace {
 
 using restore::Field;
 
-// The window's captions, which name the keys of the defaults file.
-restore::DefaultsCaptions designCaptions() {
-    return {
-        .serverLabel = QStringLiteral("服务器电脑名"),
-        .userLabel = QStringLiteral("数据库用户名"),
-        .passwordLabel = QStringLiteral("数据库--密码"),
-        .authLabel = QStringLiteral("认证方式"),
-        .sourceLabel = QStringLiteral("来源类型"),
-        .databaseLabel = QStringLiteral("新的数据库名称"),
-        .directoryLabel = QStringLiteral("数据库存放目录"),
-        .integratedCaption = QStringLiteral("Window身份认证"),
-        .backupCaption = QStringLiteral("BAK备份文件"),
-    };
-}
-
 // A relative path means what it means in the shell: below the current folder. One in Windows form
 // names a place on the server and stays as typed.
 QString absoluteInShell(const QString& path) {
@@ -45,8 +30,8 @@ QString absoluteInShell(const QString& path) {
 } // namespace
 
 std::optional<QString> fillFields(CommandLine& commandLine, ConsoleView& view) {
-    view.setFieldText(Field::b1, QStringLiteral("(local)"));
-    view.setFieldText(Field::b2, QStringLiteral("sa"));
+    view.setFieldText(Field::b1, restore::designServerName());
+    view.setFieldText(Field::b2, restore::designUserName());
     view.setFieldText(Field::e2, platform::defaultDatabaseDirectory());
 
     bool passwordFromFile = false;
@@ -58,7 +43,8 @@ std::optional<QString> fillFields(CommandLine& commandLine, ConsoleView& view) {
         if (QFile file(path); !file.open(QIODevice::ReadOnly)) {
             return QStringLiteral("无法读取默认值文件 / cannot read the defaults file: ") + path;
         }
-        const restore::StartupDefaults defaults = restore::readDefaultsFile(path, designCaptions());
+        const restore::StartupDefaults defaults =
+            restore::readDefaultsFile(path, restore::designCaptions());
         // The window ignores such a file quietly; here the operator named it.
         if (!defaults.sectionFound) {
             return QStringLiteral(

@@ -56,4 +56,26 @@ StartupDefaults readDefaultsFile(const QString& filePath, const DefaultsCaptions
     return {databaseName, preset, file.hasSection(SectionName), cutKeys};
 }
 
+DefaultsCaptions designCaptions() {
+    return {
+        .serverLabel = QStringLiteral("服务器电脑名"),
+        .userLabel = QStringLiteral("数据库用户名"),
+        .passwordLabel = QStringLiteral("数据库--密码"),
+        .authLabel = QStringLiteral("认证方式"),
+        .sourceLabel = QStringLiteral("来源类型"),
+        .databaseLabel = QStringLiteral("新的数据库名称"),
+        .directoryLabel = QStringLiteral("数据库存放目录"),
+        .integratedCaption = QStringLiteral("Window身份认证"),
+        .backupCaption = QStringLiteral("BAK备份文件"),
+    };
+}
+
+QString designServerName() {
+    return QStringLiteral("(local)");
+}
+
+QString designUserName() {
+    return QStringLiteral("sa");
+}
+
 } // namespace restore

@@ -24,6 +24,11 @@ struct DefaultsCaptions {
     QString backupCaption;     // c3
 };
 
+// The window as designed, for both front ends: the captions, and the first texts of b1 and b2.
+DefaultsCaptions designCaptions();
+QString designServerName();
+QString designUserName();
+
 // The fields other than e1 that a defaults file presets.
 struct PresetFields {
     QString serverName; // b1

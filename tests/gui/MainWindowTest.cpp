@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "platform/PlatformDefaults.h"
+#include "restore/StartupDefaults.h"
 
 #include <QAccessible>
 #include <QFontDatabase>
@@ -47,6 +48,7 @@ private slots:
     void controls_data();
     void controls();
     void windowProperties();
+    void designTextsAreTheOnesBothFrontEndsUse();
     void fieldBehaviour();
     void accessibleNames_data();
     void accessibleNames();
@@ -148,6 +150,22 @@ void MainWindowTest::windowProperties() {
     QVERIFY2(
         QFontDatabase::writingSystems(font.family()).contains(QFontDatabase::SimplifiedChinese),
         qPrintable(u"window font %1 has no Chinese glyphs"_s.arg(font.family())));
+}
+
+// The command line names the defaults file's keys and fills b1 and b2 from the same source.
+void MainWindowTest::designTextsAreTheOnesBothFrontEndsUse() {
+    const restore::DefaultsCaptions design = restore::designCaptions();
+    const std::pair<const char*, QString> captions[] = {
+        {"a1", design.serverLabel},   {"a2", design.userLabel},   {"a3", design.passwordLabel},
+        {"a5", design.authLabel},     {"a6", design.sourceLabel}, {"a7", design.databaseLabel},
+        {"a8", design.directoryLabel}};
+    for (const auto& [name, caption] : captions) {
+        QCOMPARE(find<QLabel>(name)->text(), caption);
+    }
+    QCOMPARE(find<QRadioButton>("c1")->text(), design.integratedCaption);
+    QCOMPARE(find<QRadioButton>("c3")->text(), design.backupCaption);
+    QCOMPARE(find<QComboBox>("b1")->currentText(), restore::designServerName());
+    QCOMPARE(find<QLineEdit>("b2")->text(), restore::designUserName());
 }
 
 void MainWindowTest::fieldBehaviour() {

@@ -99,7 +99,7 @@ int main(int argc, char* argv[]) {
 
     db::OdbcQueryClient qry;
     PrintingView view;
-    const bool succeeded = restore::RestoreRun(qry, view).run(request);
+    const bool succeeded = restore::RestoreRun(qry, view).run(request).succeeded();
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -46,9 +46,6 @@ public:
 
     void showNotice(const QString& text, restore::NoticeKind kind) override;
 
-    // True when the run stopped on its first step, connecting, before marking it done.
-    bool stoppedAtFirstStep() const { return lineCount_ == 1 && lastLine_ == stepLine_; }
-
 private:
     void endOpenLine();
 

@@ -229,6 +229,26 @@ int readFailed(const Session& session, const db::QueryError& error) {
     return RestoreFailed;
 }
 
+// What a run that neither succeeded nor was cancelled adds to its notice.
+int failedRun(const Session& session, const restore::RunOutcome& outcome) {
+    if (outcome.versionRefusal) {
+        session.err << outcome.versionRefusal->englishText() << '\n' << Qt::flush;
+    }
+    switch (outcome.created) {
+    case restore::CreatedDatabase::MayRemain:
+    case restore::CreatedDatabase::MayExist:
+        session.err << mayRemainNotice(session.request.databaseName) << Qt::flush;
+        break;
+    case restore::CreatedDatabase::Replaced:
+        session.err << replacedNotice(session.request.databaseName) << Qt::flush;
+        break;
+    case restore::CreatedDatabase::None:
+    case restore::CreatedDatabase::Dropped:
+        break;
+    }
+    return RestoreFailed;
+}
+
 // Restores, or with --script prints what a restore would send. `plan` is a sequence's; without it
 // the request's one set, or the attach.
 int restore(const Session& session, const std::optional<restore::RestorePlan>& plan) {
@@ -257,37 +277,23 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
     const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
     restore::RestoreRun run(qry, session.view, makeFolder);
     try {
-        if (plan ? run.run(request, *plan) : run.run(request)) {
+        const restore::RunOutcome outcome = plan ? run.run(request, *plan) : run.run(request);
+        if (outcome.succeeded()) {
             return Succeeded;
         }
         if (folderRefused) {
             return Refused;
         }
-        if (session.view.stoppedAtFirstStep() && !server.isConnected()) {
+        if (outcome.whileConnecting && !server.isConnected()) {
             hintAtKerberos(request, session.err);
         }
+        return failedRun(session, outcome);
     } catch (const db::StatementCancelled&) {
         session.view.showNotice(cancelledNotice(run.createdDatabase(), request.databaseName),
                                 restore::NoticeKind::Error);
         const int signal = interrupts.signalNumber();
         return CancelledBySignal + (signal != 0 ? signal : SIGINT);
     }
-    if (const auto& refusal = run.versionRefusal()) {
-        session.err << refusal->englishText() << '\n' << Qt::flush;
-    }
-    switch (run.createdDatabase()) {
-    case restore::CreatedDatabase::MayRemain:
-    case restore::CreatedDatabase::MayExist:
-        session.err << mayRemainNotice(request.databaseName) << Qt::flush;
-        break;
-    case restore::CreatedDatabase::Replaced:
-        session.err << replacedNotice(request.databaseName) << Qt::flush;
-        break;
-    case restore::CreatedDatabase::None:
-    case restore::CreatedDatabase::Dropped:
-        break;
-    }
-    return RestoreFailed;
 }
 
 // Several backups, a folder, a time or a database: planned from the headers, listed or restored.

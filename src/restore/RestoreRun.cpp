@@ -89,12 +89,14 @@ void RestoreRun::refuseExistingCatalogTargets(const RestoreRequest& request,
     }
 }
 
-bool RestoreRun::run(const RestoreRequest& request) {
+RunOutcome RestoreRun::run(const RestoreRequest& request) {
     return run(request, singleSetPlan(request.sourcePath, request.backupSet));
 }
 
-bool RestoreRun::run(const RestoreRequest& request, const RestorePlan& plan) {
+RunOutcome RestoreRun::run(const RestoreRequest& request, const RestorePlan& plan) {
     versionRefusal_.reset();
+    changing_ = false;
+    bool connecting = true;
     view_.clearProgressLines();
     AddProgressLine(ConnectLine);
     qry_.close();
@@ -102,24 +104,39 @@ bool RestoreRun::run(const RestoreRequest& request, const RestorePlan& plan) {
     qry_.setStatement(connectionTestStatement());
     try {
         openConnectionTest();
+        connecting = false;
         MarkProgressOK();
         if (request.sourceKind == SourceKind::Backup) {
             if (!restoreBackup(request, plan)) {
-                return false;
+                return outcome(RunOutcome::Kind::Refused);
             }
         } else {
             if (!readyForFirstChange()) {
-                return false;
+                return outcome(RunOutcome::Kind::Refused);
             }
             attachDataFiles(request);
         }
         view_.showNotice(SuccessNotice, NoticeKind::Information);
         view_.setOuterWidth(WidenedWindowWidth);
-        return true;
-    } catch (const db::QueryError&) {
+        return outcome(RunOutcome::Kind::Succeeded);
+    } catch (const db::QueryError& error) {
         showFailure(std::current_exception());
-        return false;
+        RunOutcome failed =
+            outcome(changing_ ? RunOutcome::Kind::Failed : RunOutcome::Kind::Refused);
+        failed.message = error.message();
+        failed.sqlState = error.sqlState();
+        failed.nativeError = error.nativeError();
+        failed.whileConnecting = connecting;
+        return failed;
     }
+}
+
+RunOutcome RestoreRun::outcome(RunOutcome::Kind kind) const {
+    RunOutcome ended;
+    ended.kind = kind;
+    ended.versionRefusal = versionRefusal_;
+    ended.created = created_;
+    return ended;
 }
 
 void RestoreRun::showFailure(const std::exception_ptr& failure) {
@@ -243,6 +260,7 @@ void RestoreRun::confirmOnline(const RestoreRequest& request) {
 // The server makes a database whole or not at all, but of a statement cut off by a cancel or a
 // lost connection nobody can say which.
 void RestoreRun::executeCreating(const QString& statement, const RestoreRequest& request) {
+    changing_ = true;
     try {
         executeStatement(statement);
     } catch (const db::QueryError&) {

@@ -22,6 +22,21 @@ inline constexpr int WidenedWindowWidth = 634;
 // of that name is no longer the one this run made, so it was left alone.
 enum class CreatedDatabase { None, Dropped, MayRemain, MayExist, Replaced };
 
+// How a run ended, once it has shown its one notice. Refused: it ended before it sent anything
+// that changes the server.
+struct RunOutcome {
+    enum class Kind { Succeeded, Refused, Failed };
+    Kind kind = Kind::Succeeded;
+    QString message; // the failure as the server or the run's own check worded it
+    QString sqlState;
+    int nativeError = 0;
+    bool whileConnecting = false;                 // the connection test never answered
+    std::optional<VersionRefusal> versionRefusal; // why the server cannot restore the backup
+    CreatedDatabase created = CreatedDatabase::None;
+
+    bool succeeded() const { return kind == Kind::Succeeded; }
+};
+
 // One restore: connects, then restores the backup or attaches the data files, writing each step
 // into the progress area and ending with exactly one notice. Anything the client raises other
 // than db::QueryError (a cancelled statement) ends it without a notice, unless it cut off the
@@ -37,14 +52,13 @@ public:
     RestoreRun(db::QueryClient& qry, RestoreView& view, BeforeFirstChange beforeFirstChange = {})
         : qry_(qry), view_(view), beforeFirstChange_(std::move(beforeFirstChange)) {}
 
-    // Restores the request's backup set, or attaches its data files. True when it succeeded.
-    bool run(const RestoreRequest& request);
+    // Restores the request's backup set, or attaches its data files.
+    RunOutcome run(const RestoreRequest& request);
     // Restores the plan's sets in order into the request's new database.
-    bool run(const RestoreRequest& request, const RestorePlan& plan);
+    RunOutcome run(const RestoreRequest& request, const RestorePlan& plan);
 
+    // What a run cut off by a cancel left of its database.
     CreatedDatabase createdDatabase() const { return created_; }
-    // Set when the run ended because the server cannot restore the backup.
-    const std::optional<VersionRefusal>& versionRefusal() const { return versionRefusal_; }
 
 private:
     void AddProgressLine(const QString& text);
@@ -67,6 +81,7 @@ private:
     void refuseBackupOfIncompatibleVersion(const RestorePlan& plan);
     void dropCreatedDatabase(const RestoreRequest& request, const BackupContents& contents);
     bool readyForFirstChange() const;
+    RunOutcome outcome(RunOutcome::Kind kind) const;
     void attachDataFiles(const RestoreRequest& request);
 
     db::QueryClient& qry_;
@@ -74,7 +89,8 @@ private:
     BeforeFirstChange beforeFirstChange_;
     CreatedDatabase created_ = CreatedDatabase::None;
     std::optional<VersionRefusal> versionRefusal_;
-    QString leftLoading_; // the server's 4327 during the last restore step
+    bool changing_ = false; // the create or the attach has been sent
+    QString leftLoading_;   // the server's 4327 during the last restore step
 };
 
 } // namespace restore

@@ -109,7 +109,7 @@ TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
     RecordingView view;
     RestoreRequest r = request(SourceKind::Backup);
 
-    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+    EXPECT_TRUE(RestoreRun(qry, view).run(r).succeeded());
 
     const QStringList expectedCalls = {
         "close",
@@ -154,7 +154,7 @@ TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
                       plannedSet("/bak/log.trn", 1, BackupSetType::Log),
                       plannedSet("/bak/log.trn", 2, BackupSetType::Log)});
 
-        EXPECT_EQ(RestoreRun(qry, view).run(r, plan), failAt < 0);
+        EXPECT_EQ(RestoreRun(qry, view).run(r, plan).succeeded(), failAt < 0);
 
         if (failAt < 0) {
             EXPECT_EQ(view.lines, done) << view.lines.join("|").toStdString();
@@ -210,7 +210,7 @@ TEST(RestoreRun, ANewerServerRefusesABackupItCannotUpgradeBeforeTheCreate) {
                                      QString::number(row.restoredSet) + " made by " + row.backup)
                                         .toStdString();
 
-        EXPECT_EQ(RestoreRun(qry, view).run(r), row.refusal.isEmpty()) << context;
+        EXPECT_EQ(RestoreRun(qry, view).run(r).succeeded(), row.refusal.isEmpty()) << context;
 
         const QString headers = backupHeadersStatement(r.sourcePath);
         EXPECT_EQ(qry.sent.contains(headers), !row.server.startsWith("08")) << context;
@@ -232,7 +232,7 @@ TEST(RestoreRun, DataFilesAttachTheFileAndItsLog) {
     RecordingView view;
     RestoreRequest r = request(SourceKind::DataFiles);
 
-    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+    EXPECT_TRUE(RestoreRun(qry, view).run(r).succeeded());
 
     EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()",
                                      "exec sp_attach_db N'NewDB' , N'/old/Shop_Data.mdf', "
@@ -268,10 +268,16 @@ TEST(RestoreRun, FailureAtEachStatementStopsThereWithOneNotice) {
         RecordingView view;
         RestoreRequest r = request(row.kind);
 
-        EXPECT_FALSE(RestoreRun(qry, view).run(r));
+        const RunOutcome outcome = RestoreRun(qry, view).run(r);
 
         const std::string where =
             "kind " + std::to_string(int(row.kind)) + " failing at " + std::to_string(row.failAt);
+        // Until the create or the attach is sent nothing changes: a refusal, not a failure.
+        EXPECT_EQ(outcome.kind,
+                  row.lines.size() > 1 ? RunOutcome::Kind::Failed : RunOutcome::Kind::Refused)
+            << where;
+        EXPECT_EQ(outcome.whileConnecting, row.failAt == 0) << where;
+        EXPECT_EQ(outcome.message, "Login failed for user 'sa'") << where;
         const bool drops = row.lines.last() == Drop + Ok;
         EXPECT_EQ(qry.sent.size(), row.failAt + (drops ? 3 : 1)) << where;
         EXPECT_EQ(qry.sent.last() == "DROP DATABASE [NewDB]", drops) << where;
@@ -297,7 +303,7 @@ TEST(RestoreRun, RestoreLineShowsEachReportedPercentWhileTheStatementRuns) {
     RecordingView view;
     RestoreRequest r = request(SourceKind::Backup);
 
-    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+    EXPECT_TRUE(RestoreRun(qry, view).run(r).succeeded());
 
     EXPECT_EQ(view.painted, QStringList({Connect, Connect + Ok, Create, Create + Ok, Restore,
                                          Restore + " 10%", Restore + " 40%", Restore + Ok}))
@@ -334,10 +340,10 @@ TEST(RestoreRun, AFailedOrCancelledRestoreDropsTheDatabaseItCreated) {
         RestoreRun run(qry, view);
 
         if (row.failure == Failure::Cancel) {
-            EXPECT_THROW(run.run(r), FakeQueryClient::Cancelled);
+            EXPECT_THROW(run.run(r).succeeded(), FakeQueryClient::Cancelled);
             EXPECT_TRUE(view.notices.empty());
         } else {
-            EXPECT_FALSE(run.run(r));
+            EXPECT_FALSE(run.run(r).succeeded());
             ASSERT_EQ(view.notices.size(), 1u);
             EXPECT_EQ(view.notices[0].first, "恢复过程出错,具体错误信息是:\r\rRestore failed");
         }
@@ -367,7 +373,8 @@ TEST(RestoreRun, OnlyTheConnectionTestIsRepeatedAfterLosingTheKeptConnection) {
         RecordingView view;
         RestoreRequest r = request(SourceKind::Backup);
 
-        EXPECT_EQ(RestoreRun(qry, view).run(r), row.succeeds) << "failing at " << row.failAt;
+        EXPECT_EQ(RestoreRun(qry, view).run(r).succeeded(), row.succeeds)
+            << "failing at " << row.failAt;
         EXPECT_EQ(qry.sent.size(), row.sent) << qry.sent.join("|").toStdString();
         EXPECT_EQ(qry.sent.count("SELECT GETDATE()"), row.failAt == 0 ? 2 : 1);
         ASSERT_EQ(view.notices.size(), 1u);
@@ -385,7 +392,7 @@ TEST(RestoreRun, FileListRowsInAnyOrderYieldTheDataAndLogNames) {
         }
         RecordingView view;
         RestoreRequest r = request(SourceKind::Backup);
-        EXPECT_TRUE(RestoreRun(qry, view).run(r));
+        EXPECT_TRUE(RestoreRun(qry, view).run(r).succeeded());
         EXPECT_TRUE(qry.sent.contains(
             createStatement(r, {"Shop_Data", "Shop_Log", {{"Shop_FT", "F"}}, {}})))
             << qry.sent.join("\n").toStdString();
@@ -400,7 +407,7 @@ TEST(RestoreRun, LastRowOfATypeWinsAndTypesCompareExactly) {
                 fileRow("Padded", "D "), fileRow("Second_Data", "D")};
     RecordingView view;
     RestoreRequest r = request(SourceKind::Backup);
-    EXPECT_TRUE(RestoreRun(qry, view).run(r));
+    EXPECT_TRUE(RestoreRun(qry, view).run(r).succeeded());
     const BackupContents expected{
         "Second_Data", "Log", {{"First_Data", "D"}, {"lower", "d"}, {"Padded", "D "}}, {}};
     EXPECT_TRUE(qry.sent.contains(createStatement(r, expected)))
@@ -424,7 +431,7 @@ TEST(RestoreRun, AnExistingCatalogTargetEndsTheRunBeforeTheCreate) {
     RestoreRequest r = request(SourceKind::Backup);
     r.directory = directory.path() + "/";
 
-    EXPECT_FALSE(RestoreRun(qry, view).run(r));
+    EXPECT_FALSE(RestoreRun(qry, view).run(r).succeeded());
 
     EXPECT_EQ(qry.sent.size(), 2) << qry.sent.join("\n").toStdString();
     EXPECT_EQ(view.lines, QStringList({Connect + Ok}));
@@ -446,7 +453,7 @@ TEST(RestoreRun, MissingLogOrDataNameEndsWithoutCreating) {
         RecordingView view;
         RestoreRequest r = request(SourceKind::Backup);
 
-        EXPECT_FALSE(RestoreRun(qry, view).run(r));
+        EXPECT_FALSE(RestoreRun(qry, view).run(r).succeeded());
 
         EXPECT_EQ(qry.sent.size(), 2) << qry.sent.join("\n").toStdString();
         EXPECT_EQ(view.lines, QStringList({Connect + Ok}));
@@ -463,7 +470,7 @@ TEST(RestoreRun, MissingColumnIsReportedThroughTheErrorNotice) {
     RecordingView view;
     RestoreRequest r = request(SourceKind::Backup);
 
-    EXPECT_FALSE(RestoreRun(qry, view).run(r));
+    EXPECT_FALSE(RestoreRun(qry, view).run(r).succeeded());
 
     EXPECT_EQ(qry.sent.size(), 2);
     ASSERT_EQ(view.notices.size(), 1u);
@@ -475,10 +482,10 @@ TEST(RestoreRun, ASecondRunStartsFromAClearedProgressAreaAndKeepsTheWidth) {
     qry.rows = shopFileList();
     RecordingView view;
     RestoreRequest r = request(SourceKind::Backup);
-    ASSERT_TRUE(RestoreRun(qry, view).run(r));
+    ASSERT_TRUE(RestoreRun(qry, view).run(r).succeeded());
 
     qry.failAtStatement = static_cast<int>(qry.sent.size());
-    EXPECT_FALSE(RestoreRun(qry, view).run(r));
+    EXPECT_FALSE(RestoreRun(qry, view).run(r).succeeded());
     EXPECT_EQ(view.lines, QStringList({Connect}));
     EXPECT_EQ(view.outerWidth, WidenedWindowWidth);
 }
@@ -512,7 +519,8 @@ TEST(RestoreRun, ASequenceSucceedsOnlyWhenTheServerSaysTheDatabaseIsOnline) {
         RestoreRequest r = request(SourceKind::Backup);
         const std::string where = (row.state + (row.reports4327 ? " with 4327" : "")).toStdString();
 
-        EXPECT_EQ(RestoreRun(qry, view).run(r, sequencePlan()), row.failure.isEmpty()) << where;
+        EXPECT_EQ(RestoreRun(qry, view).run(r, sequencePlan()).succeeded(), row.failure.isEmpty())
+            << where;
 
         ASSERT_EQ(view.notices.size(), 1u) << where;
         if (row.failure.isEmpty()) {
@@ -551,7 +559,7 @@ TEST(RestoreRun, TheCleanUpDropsOnlyADatabaseWhoseFilesAreThisRunsTargets) {
         RestoreRun run(qry, view);
         const std::string where = row.files.join("|").toStdString();
 
-        EXPECT_FALSE(run.run(r)) << where;
+        EXPECT_FALSE(run.run(r).succeeded()) << where;
 
         EXPECT_EQ(qry.sent.contains("DROP DATABASE [NewDB]"), row.drops) << where;
         EXPECT_EQ(qry.sent.at(4), databaseFilesStatement(r.databaseName)) << where;
@@ -595,9 +603,9 @@ TEST(RestoreRun, ACreateOrAttachCutOffSaysTheDatabaseMayExist) {
                                   std::to_string(int(row.failure));
 
         if (row.failure == Failure::Cancel) {
-            EXPECT_THROW(run.run(r), FakeQueryClient::Cancelled) << where;
+            EXPECT_THROW(run.run(r).succeeded(), FakeQueryClient::Cancelled) << where;
         } else {
-            EXPECT_FALSE(run.run(r)) << where;
+            EXPECT_FALSE(run.run(r).succeeded()) << where;
         }
 
         EXPECT_EQ(run.createdDatabase(), row.left) << where;
@@ -620,7 +628,7 @@ TEST(RestoreRun, ACancelledCleanUpStillShowsWhyTheRestoreFailed) {
     RecordingView view;
     RestoreRequest r = request(SourceKind::Backup);
 
-    EXPECT_THROW(RestoreRun(qry, view).run(r), FakeQueryClient::Cancelled);
+    EXPECT_THROW(RestoreRun(qry, view).run(r).succeeded(), FakeQueryClient::Cancelled);
 
     EXPECT_EQ(qry.sent.last(), "DROP DATABASE [NewDB]");
     ASSERT_EQ(view.notices.size(), 1u);
@@ -647,7 +655,7 @@ TEST(RestoreRun, EveryPlannedSetsVersionIsCheckedBeforeTheCreate) {
         plan.steps.append(plannedSet("/bak/log.trn", 2, BackupSetType::Log));
         const bool newer = server.startsWith("11");
 
-        EXPECT_EQ(RestoreRun(qry, view).run(r, plan), !newer) << server.toStdString();
+        EXPECT_EQ(RestoreRun(qry, view).run(r, plan).succeeded(), !newer) << server.toStdString();
 
         if (newer) {
             EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()",
@@ -675,7 +683,7 @@ TEST(RestoreRun, AFileOnlyALaterSetHoldsIsMovedIntoTheTargetFolderByItsStep) {
     RestorePlan plan = sequencePlan();
     plan.steps.insert(1, plannedSet("/bak/diff.bak", 1, BackupSetType::Differential));
 
-    EXPECT_TRUE(RestoreRun(qry, view).run(r, plan));
+    EXPECT_TRUE(RestoreRun(qry, view).run(r, plan).succeeded());
 
     const QString move = QStringLiteral(",  MOVE N'Added' TO N'/data/NewDB_Added.NDF'");
     EXPECT_TRUE(qry.sent.contains("RESTORE FILELISTONLY FROM  DISK = N'/bak/log.trn'"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/QueryClient.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -8,10 +10,6 @@
 #include <vector>
 
 namespace db {
-
-// Writes a value the way OLE DB connection strings quote it, so that a password such as p;w"d
-// survives; plain values are written as they are.
-QString quoteConnectionValue(const QString& value);
 
 // Reads "Key=Value;..." connection strings: keys ignore letter case, values may be quoted with
 // double or single quotes (the quote doubled inside), blanks around unquoted values are dropped.

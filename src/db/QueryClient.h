@@ -29,6 +29,10 @@ private:
     int nativeError_ = 0;
 };
 
+// Writes a value the way the OLE DB connection strings a client takes quote it, so that a password
+// such as p;w"d survives; plain values are written as they are.
+QString quoteConnectionValue(const QString& value);
+
 // An informational message of the server as it arrives, e.g. 3211 "10 percent restored." while
 // a RESTORE runs. Never an error.
 struct ServerMessage {
@@ -54,7 +58,8 @@ public:
 
     // Drops the result set; harmless when none is open.
     virtual void close() = 0;
-    // An unchanged string keeps the connection, a changed one drops it.
+    // "Key=Value;..." in OLE DB's form, values written with quoteConnectionValue(). An unchanged
+    // string keeps the connection, a changed one drops it.
     virtual void setConnectionString(const QString& connectionString) = 0;
     // Closes any result set and replaces the whole statement.
     virtual void setStatement(const QString& statement) = 0;

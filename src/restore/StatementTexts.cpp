@@ -1,6 +1,6 @@
 #include "restore/StatementTexts.h"
 
-#include "db/ConnectionString.h"
+#include "db/QueryClient.h"
 #include "restore/ServerTime.h"
 #include "restore/TargetPaths.h"
 

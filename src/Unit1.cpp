@@ -167,11 +167,14 @@ void TForm1::setSourcePath(const QString& path) {
 
 // The window keeps painting while a statement runs but takes no input until the run has ended.
 void TForm1::d3Click() {
-    if (auto request = restore::validateRequest(*this)) {
-        const QScopedValueRollback restoring(restoring_, true);
-        const ui::UserInputBlock noInput(*this);
-        restore::RestoreRun(responsiveQry, *this).run(*request);
+    const restore::Validated validated = restore::validateRequest(*this);
+    if (const auto* refusal = std::get_if<restore::Refusal>(&validated)) {
+        restore::presentRefusal(*this, *refusal);
+        return;
     }
+    const QScopedValueRollback restoring(restoring_, true);
+    const ui::UserInputBlock noInput(*this);
+    restore::RestoreRun(responsiveQry, *this).run(std::get<restore::RestoreRequest>(validated));
 }
 
 // Closing mid-restore would end the program and leave the new database half restored.

@@ -78,34 +78,34 @@ void ConsoleView::showNotice(const QString& text, restore::NoticeKind kind) {
     err_ << shown << '\n' << Qt::flush;
 }
 
-void ConsoleView::focusField(restore::Field field) {
-    using restore::Field;
+void ConsoleView::refuse(const restore::Refusal& refusal) {
+    using Reason = restore::Refusal::Reason;
+    restore::presentRefusal(*this, refusal);
     QString english;
-    switch (field) {
-    case Field::b1:
+    switch (refusal.reason) {
+    case Reason::NoServer:
         english = QStringLiteral("the server name (--server) is empty");
         break;
-    case Field::b2:
+    case Reason::NoLogin:
         english = QStringLiteral("the login name (--user) is empty");
         break;
-    case Field::e1:
+    case Reason::NoSource:
+        english = QStringLiteral("no file to restore from: give --backup FILE or --mdf FILE");
+        break;
+    case Reason::NoDatabaseName:
         english = QStringLiteral("no name for the new database: give --name NAME");
         break;
-    case Field::e2:
-        english = fieldText(Field::e2).isEmpty()
-                      ? QStringLiteral("no folder for the database files: give --dir DIR")
-                      : QStringLiteral("not a folder that can hold the database files (--dir): ") +
-                            fieldText(Field::e2);
+    case Reason::NoDirectory:
+        english = QStringLiteral("no folder for the database files: give --dir DIR");
         break;
-    case Field::b3:
-    case Field::d2:
+    case Reason::UnusableDirectory:
+        english = QStringLiteral("not a folder that can hold the database files (--dir): ") +
+                  refusal.data;
+        break;
+    case Reason::NoLogFile:
         return;
     }
     err_ << english << '\n' << Qt::flush;
-}
-
-void ConsoleView::chooseSourceFile() {
-    err_ << "no file to restore from: give --backup FILE or --mdf FILE\n" << Qt::flush;
 }
 
 void ConsoleView::endOpenLine() {

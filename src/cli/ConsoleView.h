@@ -1,5 +1,6 @@
 #pragma once
 
+#include "restore/RequestValidation.h"
 #include "restore/RestoreView.h"
 #include "restore/ValidationView.h"
 
@@ -29,10 +30,11 @@ public:
     void setFieldText(restore::Field field, const QString& text) override;
     restore::AuthMode authMode() const override { return auth; }
     restore::SourceKind sourceKind() const override { return source; }
-    // There is no focus to move nor a dialog to open: the console says in English which option
-    // the refusal just shown refers to.
-    void focusField(restore::Field field) override;
-    void chooseSourceFile() override;
+    // There is no focus to move nor a dialog to open.
+    void focusField(restore::Field) override {}
+    void chooseSourceFile() override {}
+    // Shows a refusal as the window would, then says in English which option it refers to.
+    void refuse(const restore::Refusal& refusal);
     void repaintWindowNow() override {}
 
     void clearProgressLines() override;

@@ -194,14 +194,16 @@ std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& co
         commandLine.list &&
         restore::trimBlanksAndControls(view.fieldText(restore::Field::e1)).isEmpty();
     // The target folder is made only once nothing can refuse the request any more.
-    auto request =
+    auto validated =
         listsNamesOnly
             ? restore::validateConnectionAndSource(view)
             : restore::validateRequest(view, reviews ? restore::MissingDirectory::Announce
                                                      : restore::MissingDirectory::Leave);
-    if (!request) {
+    if (const auto* refusal = std::get_if<restore::Refusal>(&validated)) {
+        view.refuse(*refusal);
         return Refused;
     }
+    auto* request = &std::get<restore::RestoreRequest>(validated);
     if (const auto problem = refuseUnusableRequest(*request, sequence)) {
         err << *problem << '\n' << Qt::flush;
         return Refused;
@@ -261,9 +263,7 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
             platform::createDirectoryLevels(directory);
             folderRefused = !platform::directoryExists(directory);
             if (folderRefused) {
-                view.showNotice(QStringLiteral("您输入的是无效目录"),
-                                restore::NoticeKind::Information);
-                view.focusField(restore::Field::e2);
+                view.refuse(restore::unusableDirectory(directory));
             }
             return !folderRefused;
         };

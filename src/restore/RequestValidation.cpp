@@ -20,15 +20,6 @@ QString trimInPlace(ValidationView& view, Field field) {
     return text;
 }
 
-std::nullopt_t refuse(ValidationView& view, const QString& notice, NoticeKind kind,
-                      std::optional<Field> focus = std::nullopt) {
-    view.showNotice(notice, kind);
-    if (focus) {
-        view.focusField(*focus);
-    }
-    return std::nullopt;
-}
-
 // True when the directory exists, or would once a restore made it.
 bool prepareDirectory(ValidationView& view, const QString& directory, MissingDirectory missing) {
     if (missing == MissingDirectory::Create) {
@@ -52,6 +43,20 @@ bool prepareDirectory(ValidationView& view, const QString& directory, MissingDir
 
 } // namespace
 
+void presentRefusal(ValidationView& view, const Refusal& refusal) {
+    if (!refusal.notice.isEmpty()) {
+        view.showNotice(refusal.notice, refusal.kind);
+    }
+    if (refusal.focus) {
+        view.focusField(*refusal.focus);
+    }
+}
+
+Refusal unusableDirectory(const QString& directory) {
+    return {Refusal::Reason::UnusableDirectory, QStringLiteral("您输入的是无效目录"),
+            NoticeKind::Information, Field::e2, directory};
+}
+
 QString trimBlanksAndControls(const QString& text) {
     const auto isLow = [](QChar c) { return c.unicode() <= 32; };
     qsizetype begin = 0;
@@ -65,21 +70,27 @@ QString trimBlanksAndControls(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-std::optional<RestoreRequest> validateConnectionAndSource(ValidationView& view) {
+Validated validateConnectionAndSource(ValidationView& view) {
     if (isBlank(view.fieldText(Field::b1))) {
-        return refuse(view, QStringLiteral("请先输入\"服务器电脑名\""), NoticeKind::Error,
-                      Field::b1);
+        return Refusal{Refusal::Reason::NoServer,
+                       QStringLiteral("请先输入\"服务器电脑名\""),
+                       NoticeKind::Error,
+                       Field::b1,
+                       {}};
     }
     const AuthMode authMode = view.authMode();
     if (authMode == AuthMode::SqlLogin && isBlank(view.fieldText(Field::b2))) {
-        return refuse(view, QStringLiteral("请先输入\"数据库用户名\"(默认是:sa)"),
-                      NoticeKind::Error, Field::b2);
+        return Refusal{Refusal::Reason::NoLogin,
+                       QStringLiteral("请先输入\"数据库用户名\"(默认是:sa)"),
+                       NoticeKind::Error,
+                       Field::b2,
+                       {}};
     }
     if (isBlank(view.fieldText(Field::d2))) {
         view.showNotice(QStringLiteral("请选择数据库恢复来源文件"), NoticeKind::Information);
         view.chooseSourceFile();
         if (isBlank(view.fieldText(Field::d2))) {
-            return std::nullopt;
+            return Refusal{Refusal::Reason::NoSource, {}, NoticeKind::Information, {}, {}};
         }
     }
     view.repaintWindowNow();
@@ -95,28 +106,37 @@ std::optional<RestoreRequest> validateConnectionAndSource(ValidationView& view) 
         request.logSourcePath = logSourcePath(request.sourcePath);
         if (!platform::isServerOnlyPath(request.logSourcePath) &&
             !platform::fileExists(request.logSourcePath)) {
-            return refuse(view,
-                          QStringLiteral("在相同目录中，找不到日志文件:") + request.logSourcePath,
-                          NoticeKind::Error);
+            return Refusal{Refusal::Reason::NoLogFile,
+                           QStringLiteral("在相同目录中，找不到日志文件:") + request.logSourcePath,
+                           NoticeKind::Error,
+                           {},
+                           request.logSourcePath};
         }
     }
     return request;
 }
 
-std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirectory missing) {
-    std::optional<RestoreRequest> request = validateConnectionAndSource(view);
+Validated validateRequest(ValidationView& view, MissingDirectory missing) {
+    Validated validated = validateConnectionAndSource(view);
+    auto* request = std::get_if<RestoreRequest>(&validated);
     if (!request) {
-        return std::nullopt;
+        return validated;
     }
     request->databaseName = trimInPlace(view, Field::e1);
     if (request->databaseName.isEmpty()) {
-        return refuse(view, QStringLiteral("请输入\"新的数据库名称\""), NoticeKind::Information,
-                      Field::e1);
+        return Refusal{Refusal::Reason::NoDatabaseName,
+                       QStringLiteral("请输入\"新的数据库名称\""),
+                       NoticeKind::Information,
+                       Field::e1,
+                       {}};
     }
     QString directory = trimInPlace(view, Field::e2);
     if (directory.isEmpty()) {
-        return refuse(view, QStringLiteral("请输入\"数据库存放目录\""), NoticeKind::Information,
-                      Field::e2);
+        return Refusal{Refusal::Reason::NoDirectory,
+                       QStringLiteral("请输入\"数据库存放目录\""),
+                       NoticeKind::Information,
+                       Field::e2,
+                       {}};
     }
     // A folder that only the server can see is neither made nor tested here: the server's own
     // error tells what is wrong with it.
@@ -127,11 +147,10 @@ std::optional<RestoreRequest> validateRequest(ValidationView& view, MissingDirec
         view.setFieldText(Field::e2, directory);
     }
     if (!serverOnly && !prepareDirectory(view, directory, missing)) {
-        return refuse(view, QStringLiteral("您输入的是无效目录"), NoticeKind::Information,
-                      Field::e2);
+        return unusableDirectory(directory);
     }
     request->directory = directory;
-    return request;
+    return validated;
 }
 
 } // namespace restore

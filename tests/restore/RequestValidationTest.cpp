@@ -89,6 +89,16 @@ public:
     }
 };
 
+// A press of the start button as the window handles it: the request, or the refusal shown.
+std::optional<RestoreRequest> pressed(FakeView& view) {
+    const Validated validated = validateRequest(view);
+    if (const auto* refusal = std::get_if<Refusal>(&validated)) {
+        presentRefusal(view, *refusal);
+        return std::nullopt;
+    }
+    return std::get<RestoreRequest>(validated);
+}
+
 // Every test runs in its own temporary folder, which is also the current directory so that
 // relative names land there.
 class RequestValidationTest : public ::testing::Test {
@@ -186,7 +196,7 @@ TEST_F(RequestValidationTest, EachCheckRefusesWithItsNoticeAndFocus) {
         SCOPED_TRACE(c.name);
         FakeView view = validView();
         c.arrange(view);
-        EXPECT_FALSE(validateRequest(view).has_value());
+        EXPECT_FALSE(pressed(view).has_value());
         EXPECT_EQ(view.events, c.events) << "saw " << joined(view.events);
     }
     EXPECT_FALSE(QFileInfo::exists(path("data"))) << "the relative name was created";
@@ -213,12 +223,12 @@ TEST_F(RequestValidationTest, ReportsOnlyTheFirstFaultInTheFixedOrder) {
     };
     for (const auto& [notice, fix] : faults) {
         view.events.clear();
-        EXPECT_FALSE(validateRequest(view).has_value()) << "expected " << notice;
+        EXPECT_FALSE(pressed(view).has_value()) << "expected " << notice;
         EXPECT_EQ(view.notices(), Events{notice}) << "saw " << joined(view.events);
         fix();
     }
     view.events.clear();
-    EXPECT_TRUE(validateRequest(view).has_value()) << "saw " << joined(view.events);
+    EXPECT_TRUE(pressed(view).has_value()) << "saw " << joined(view.events);
 }
 
 TEST_F(RequestValidationTest, UserNameIsCheckedOnlyForSqlLoginAndPasswordNever) {
@@ -236,7 +246,7 @@ TEST_F(RequestValidationTest, UserNameIsCheckedOnlyForSqlLoginAndPasswordNever) 
         view.auth = c.auth;
         view.fields[Field::b2] = c.userName;
         view.fields[Field::b3] = "";
-        const auto request = validateRequest(view);
+        const auto request = pressed(view);
         ASSERT_TRUE(request.has_value()) << c.userName.toStdString() << ": " << joined(view.events);
         EXPECT_EQ(request->authMode, c.auth);
         EXPECT_EQ(request->userName, c.userName);
@@ -248,7 +258,7 @@ TEST_F(RequestValidationTest, ChoosingASourceInTheDialogContinuesThePress) {
     FakeView view = validView();
     view.fields[Field::d2] = "";
     view.dialogChoice = path("Shop.bak");
-    const auto request = validateRequest(view);
+    const auto request = pressed(view);
     ASSERT_TRUE(request.has_value()) << joined(view.events);
     EXPECT_EQ(view.events, (Events{information(SourceNotice), "dialog", "repaint"}))
         << "saw " << joined(view.events);
@@ -275,7 +285,7 @@ TEST_F(RequestValidationTest, DataFilesPassWhenTheirLogFileExists) {
         FakeView view = validView();
         view.source = SourceKind::DataFiles;
         view.fields[Field::d2] = c.dataFile;
-        const auto request = validateRequest(view);
+        const auto request = pressed(view);
         ASSERT_TRUE(request.has_value()) << c.dataFile.toStdString() << ": " << joined(view.events);
         EXPECT_EQ(request->logSourcePath, c.logFile) << request->logSourcePath.toStdString();
     }
@@ -313,7 +323,7 @@ TEST_F(RequestValidationTest, WritesBackTheTrimmedNameAndDirectoryWhateverFailsL
         FakeView view = validView();
         view.fields[Field::e1] = c.name;
         view.fields[Field::e2] = c.directory;
-        EXPECT_EQ(validateRequest(view).has_value(), c.passes) << joined(view.events);
+        EXPECT_EQ(pressed(view).has_value(), c.passes) << joined(view.events);
         EXPECT_EQ(view.fields[Field::e1], c.shownName) << view.fields[Field::e1].toStdString();
         EXPECT_EQ(view.fields[Field::e2], c.shownDirectory) << view.fields[Field::e2].toStdString();
     }
@@ -332,7 +342,7 @@ TEST_F(RequestValidationTest, FullPassGivesTheCompleteRequestAndMakesNestedLevel
         {Field::b3, " p w "},     {Field::d2, path("Shop_Data.mdf")},
         {Field::e1, " NewDB "},   {Field::e2, path({"a", "b", "c"})},
     };
-    const auto request = validateRequest(view);
+    const auto request = pressed(view);
     ASSERT_TRUE(request.has_value()) << joined(view.events);
     EXPECT_EQ(view.events, Events{"repaint"}) << joined(view.events);
     EXPECT_EQ(request->serverName, " (local) ");

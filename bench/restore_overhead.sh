@@ -7,7 +7,8 @@
 # Needs about twice BACKUP_MIB (default 1024) of free space in the work folder.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-source bench/standin.sh
+# shellcheck source=common.sh
+source bench/common.sh
 
 runs=${1:-11}
 backup_mib=${2:-1024}
@@ -18,7 +19,7 @@ command -v tsql >/dev/null || { echo "tsql (freetds-bin) is needed" >&2; exit 1;
 
 # Backup and database files live in memory when /dev/shm is there, so that disk write-back does not
 # drown the clients' difference (BENCH_TMPDIR chooses another place).
-make_work "${BENCH_TMPDIR:-$([[ -d /dev/shm ]] && echo /dev/shm || echo /tmp)}"
+make_bench_work "${BENCH_TMPDIR:-$([[ -d /dev/shm ]] && echo /dev/shm || echo /tmp)}"
 export LANG=C.UTF-8
 
 # Backups hold an 8 MiB log and the rest as data.
@@ -27,7 +28,7 @@ export LANG=C.UTF-8
 "$standin" make-backup "$work/small.bak" --db Shop --file D:Shop_Data:56M --file L:Shop_Log:8M \
     >/dev/null
 
-start_standin
+start_standin "$work" --root "$work/root" --login sa:secret
 
 sql() {
     tsql -H 127.0.0.1 -p "$port" -U sa -P secret

@@ -7,7 +7,8 @@
 #   bench/sequence_planning.sh [RUNS]    builds in $BUILD_DIR (default build/)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-source bench/standin.sh
+# shellcheck source=common.sh
+source bench/common.sh
 
 runs=${1:-3}
 build_with_standin quarn-sql-restore-cli
@@ -15,14 +16,14 @@ build_with_standin quarn-sql-restore-cli
 cli="$build_dir/src/cli/quarn-sql-restore-cli"
 [[ -x /usr/bin/time ]] || { echo "GNU time (Debian package time) is needed" >&2; exit 1; }
 
-make_work "${BENCH_TMPDIR:-$([[ -d /dev/shm ]] && echo /dev/shm || echo /tmp)}"
+make_bench_work "${BENCH_TMPDIR:-$([[ -d /dev/shm ]] && echo /dev/shm || echo /tmp)}"
 export LANG=C.UTF-8 QUARN_SQL_PASSWORD=secret
 for logs in 0 24 720; do
     mkdir "$work/chain$logs"
     "$standin" make-backup "$work/chain$logs" --chain "$logs" --db Shop \
         --file D:Shop_Data:1M --file L:Shop_Log:1M >/dev/null
 done
-start_standin
+start_standin "$work" --root "$work/root" --login sa:secret
 
 # Leaves "seconds peak_KiB" of one run of the tool in $work/last.
 measure() { # logs name [more options]

@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
+# shellcheck source=standin.sh
+source scripts/standin.sh
 
 bash scripts/deps.sh
 cmake -S . -B build >/dev/null
@@ -24,17 +26,7 @@ if [[ ! -f $demo/Sample.bak ]]; then
         --file D:Sample_Data:48M --file L:Sample_Log:16M
 fi
 
-"$standin" --port 0 --root "$demo/standin" --login "demo:$password" \
-    --log "$demo/batches.log" >"$demo/standin.out" 2>"$demo/standin.err" &
-standin_pid=$!
-trap 'kill "$standin_pid" 2>/dev/null; wait "$standin_pid" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-    grep -q '^listening on' "$demo/standin.out" && break
-    kill -0 "$standin_pid" 2>/dev/null || { cat "$demo/standin.err" >&2; exit 1; }
-    sleep 0.1
-done
-port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$demo/standin.out")
-[[ -n $port ]] || { echo "the stand-in did not start" >&2; exit 1; }
+start_standin "$demo" --root "$demo/standin" --login "demo:$password" --log "$demo/batches.log"
 server="127.0.0.1,$port"
 echo "SQL Server 2000 stand-in: $server, login demo / $password"
 

@@ -6,8 +6,12 @@
 #   check-cli.sh WINDOWS_BUILD LINUX_BUILD
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=standin.sh
-source "$here/standin.sh" "$1" "$2"
+# shellcheck source=../standin.sh
+source "$here/../standin.sh"
+windows_build=$(realpath "$1")
+linux_build=$(realpath "$2")
+standin=$linux_build/tools/standin/standin
+make_work /tmp/quarn-windows-check.XXXXXX
 
 # Fresh copies of the inputs, at the same place for both runs.
 prepare() {
@@ -46,7 +50,8 @@ run() { # FORM EXPECTED_STATUS ARGUMENT...
 
 scenario() { # FORM
     prepare
-    start_standin "$work/root-$1" "$work/batches-$1.log" --drive Z=/
+    start_standin "$work" --root "$work/root-$1" --log "$work/batches-$1.log" --login sa:secret \
+        --drive Z=/
     run "$1" 0 --backup "$work/in/Shop.bak" --name 商店副本 --dir "$work/in/data"
     # A detached pair, as the restore left its files.
     cp "$work/in/data/商店副本_Data.MDF" "$work/in/pair/Pair_Data.mdf"
@@ -55,7 +60,8 @@ scenario() { # FORM
     run "$1" 1 --backup "$work/in/Shop.bak" --name 商店副本 --dir "$work/in/data"
     run "$1" 2 --backup "$work/in/Shop.bak" --name " "
     stop_standin
-    start_standin "$work/root2012-$1" "$work/batches2012-$1.log" --drive Z=/ --version 2012
+    start_standin "$work" --root "$work/root2012-$1" --log "$work/batches2012-$1.log" \
+        --login sa:secret --drive Z=/ --version 2012
     run "$1" 1 --backup "$work/in/Shop.bak" --name 新库 --dir "$work/in/data2012"
     if ! grep -q 'SQL Server 2012 (11.0.7001)' "$work/$1.out"; then
         echo "$1 command line: no refusal naming SQL Server 2012:" >&2

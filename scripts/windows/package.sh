@@ -36,7 +36,7 @@ while [[ ${#queue[@]} -gt 0 ]]; do
     done < <(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p')
 done
 find "$stage" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
-cp "$repo/packaging/windows/README.txt" "$stage/"
+cp "$build/README.txt" "$stage/"
 
 bash "$repo/scripts/windows/check-imports.sh" "$stage"
 

@@ -1,7 +1,7 @@
 #include "cli/ConsoleView.h"
 
-#include "platform/StandardStreams.h"
-#include "platform/Terminal.h"
+#include "cli/StandardStreams.h"
+#include "cli/Terminal.h"
 
 namespace cli {
 
@@ -12,8 +12,8 @@ const char* const EraseToLineEnd = "\x1b[K";
 } // namespace
 
 ConsoleView::ConsoleView()
-    : inPlace_(platform::standardOutputIsTerminal()), out_(platform::standardOutput()),
-      err_(platform::standardError()) {}
+    : inPlace_(cli::standardOutputIsTerminal()), out_(cli::standardOutput()),
+      err_(cli::standardError()) {}
 
 ConsoleView::~ConsoleView() {
     endOpenLine();

@@ -1,6 +1,6 @@
 #include "cli/FieldDefaults.h"
 
-#include "platform/PasswordPrompt.h"
+#include "cli/PasswordPrompt.h"
 #include "platform/PlatformDefaults.h"
 #include "platform/ProfileReader.h"
 #include "platform/WindowsFormPath.h"
@@ -115,7 +115,7 @@ std::optional<QString> fillFields(CommandLine& commandLine, ConsoleView& view) {
     if (qEnvironmentVariableIsSet("QUARN_SQL_PASSWORD")) {
         view.setFieldText(Field::b3, qEnvironmentVariable("QUARN_SQL_PASSWORD"));
     } else if (!passwordFromFile) {
-        const auto password = platform::promptPassword(QStringLiteral("数据库--密码 / password: "));
+        const auto password = cli::promptPassword(QStringLiteral("数据库--密码 / password: "));
         if (!password) {
             return QStringLiteral("没有输入密码 / no password was given");
         }

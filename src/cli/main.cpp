@@ -5,13 +5,13 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleView.h"
 #include "cli/FieldDefaults.h"
+#include "cli/InterruptWatcher.h"
 #include "cli/ScriptingQueryClient.h"
+#include "cli/StandardStreams.h"
 #include "db/OdbcQueryClient.h"
 #include "platform/FileSystem.h"
-#include "platform/InterruptWatcher.h"
 #include "platform/PlatformDefaults.h"
 #include "platform/ServerPath.h"
-#include "platform/StandardStreams.h"
 #include "restore/BackupHeaders.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
@@ -274,7 +274,7 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
     // Ctrl-C, SIGTERM or a hang-up stops the statement on the server too, instead of leaving it
     // running there.
     db::OdbcQueryClient& server = session.server;
-    const platform::InterruptWatcher interrupts([&server] { server.cancel(); });
+    const cli::InterruptWatcher interrupts([&server] { server.cancel(); });
     restore::RestoreRun run(qry, session.view, makeFolder);
     try {
         const restore::RunOutcome outcome = plan ? run.run(request, *plan) : run.run(request);
@@ -352,10 +352,10 @@ int runMode(const Session& session) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    platform::keepRunningWithoutReader();
+    cli::keepRunningWithoutReader();
     QCoreApplication app(argc, argv);
-    QTextStream out(platform::standardOutput());
-    QTextStream err(platform::standardError());
+    QTextStream out(cli::standardOutput());
+    QTextStream err(cli::standardError());
     const auto parsed = cli::parseCommandLine(QCoreApplication::arguments());
     if (const auto* help = std::get_if<cli::HelpRequested>(&parsed)) {
         out << help->text << Qt::flush;

@@ -1,4 +1,4 @@
-#include "platform/Terminal.h"
+#include "cli/Terminal.h"
 
 #include <QtGlobal>
 
@@ -8,7 +8,7 @@
 #include <unistd.h>
 #endif
 
-namespace platform {
+namespace cli {
 
 bool standardOutputIsTerminal() {
 #ifdef Q_OS_WIN
@@ -20,4 +20,4 @@ bool standardOutputIsTerminal() {
 #endif
 }
 
-} // namespace platform
+} // namespace cli

@@ -1,4 +1,4 @@
-#include "platform/InterruptWatcher.h"
+#include "cli/InterruptWatcher.h"
 
 #include <QtGlobal>
 
@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-namespace platform {
+namespace cli {
 
 struct InterruptWatcher::State {
     std::mutex mutex;
@@ -119,4 +119,4 @@ InterruptWatcher::~InterruptWatcher() {
     state_->forget();
 }
 
-} // namespace platform
+} // namespace cli

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-namespace platform {
+namespace cli {
 
 // While it lives, the first Ctrl-C (SIGINT), SIGTERM or hang-up (SIGHUP, a lost terminal or ssh
 // session) calls `onInterrupt` on a thread of its own, never inside a signal handler, so the call
@@ -26,4 +26,4 @@ private:
     std::shared_ptr<State> state_;
 };
 
-} // namespace platform
+} // namespace cli

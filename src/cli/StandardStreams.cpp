@@ -1,4 +1,4 @@
-#include "platform/StandardStreams.h"
+#include "cli/StandardStreams.h"
 
 #include <csignal>
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include <windows.h>
 #endif
 
-namespace platform {
+namespace cli {
 
 namespace {
 
@@ -77,4 +77,4 @@ void keepRunningWithoutReader() {
 #endif
 }
 
-} // namespace platform
+} // namespace cli

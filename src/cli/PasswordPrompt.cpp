@@ -1,6 +1,6 @@
-#include "platform/PasswordPrompt.h"
+#include "cli/PasswordPrompt.h"
 
-#include "platform/StandardStreams.h"
+#include "cli/StandardStreams.h"
 
 #include <QTextStream>
 
@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-namespace platform {
+namespace cli {
 
 namespace {
 
@@ -100,4 +100,4 @@ std::optional<QString> promptPassword(const QString& prompt) {
     return line;
 }
 
-} // namespace platform
+} // namespace cli

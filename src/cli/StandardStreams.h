@@ -2,7 +2,7 @@
 
 #include <QIODevice>
 
-namespace platform {
+namespace cli {
 
 // Standard output and standard error for QTextStream. Text leaves as UTF-8 bytes, the same as
 // the Linux build writes, so files and pipes read alike everywhere and hold any name. Only a
@@ -14,4 +14,4 @@ QIODevice* standardError();
 // that a restore under way finishes or cleans up after itself.
 void keepRunningWithoutReader();
 
-} // namespace platform
+} // namespace cli

@@ -4,10 +4,10 @@
 
 #include <optional>
 
-namespace platform {
+namespace cli {
 
 // Asks for a password on the terminal without echoing it. Gives nullopt when standard input is
 // closed before a line was read.
 std::optional<QString> promptPassword(const QString& prompt);
 
-} // namespace platform
+} // namespace cli

@@ -14,10 +14,13 @@ if(UNIX)
     find_program(HELP2MAN help2man)
     set(docs ${CMAKE_BINARY_DIR}/packaging)
     set(manuals ${docs}/quarn-sql-restore.1.gz)
+    # The window's manual page names the project's version.
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/quarn-sql-restore.1.in
+                   ${CMAKE_BINARY_DIR}/packaging-sources/quarn-sql-restore.1 @ONLY)
     add_custom_command(OUTPUT ${docs}/quarn-sql-restore.1.gz
-        COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/quarn-sql-restore.1 .
+        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/packaging-sources/quarn-sql-restore.1 .
         COMMAND gzip -9n -f quarn-sql-restore.1
-        DEPENDS ${PROJECT_SOURCE_DIR}/packaging/quarn-sql-restore.1
+        DEPENDS ${CMAKE_BINARY_DIR}/packaging-sources/quarn-sql-restore.1
         WORKING_DIRECTORY ${docs} VERBATIM)
     if(HELP2MAN)
         add_custom_command(OUTPUT ${docs}/quarn-sql-restore-cli.1.gz

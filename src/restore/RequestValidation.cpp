@@ -65,7 +65,7 @@ QString trimBlanksAndControls(const QString& text) {
         ++begin;
     }
     while (end > begin && isLow(text[end - 1])) {
-        --end;
+        end--;
     }
     return text.mid(begin, end - begin);
 }

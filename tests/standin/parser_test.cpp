@@ -48,6 +48,14 @@ TEST(Parser, KeywordsInAnyCaseAndAnyBlanks) {
         {"EXECUTE master.dbo.sp_attach_db @dbname = N'x', @filename1 = N'/a.mdf'", "attach"},
         {"drop   database\r\n[x]", "drop"},
         {"set textsize 2147483647\nset ansi_nulls on", "set"},
+        {"restore verifyonly from disk = N'/a.bak' with file = 2, move N'a' to N'/b', checksum",
+         "verifyonly"},
+        {"dbcc checkdb ([x]) with data_purity, no_infomsgs", "dbcc"},
+        {"exec master..sp_dbcmptlevel @dbname = N'x', @new_cmptlevel = 100", "alter"},
+        {"alter database [x] set page_verify checksum", "alter"},
+        {"select compatibility_level, page_verify_option_desc from sys.databases where name = "
+         "N'x'",
+         "select"},
     };
     for (const Case& c : cases) {
         auto r = parse(c.sql);

@@ -212,6 +212,30 @@ TEST_F(TsqlTest, EachStatementGivesItsRowsOrError) {
         {"where name",
          "SELECT name FROM master.dbo.sysdatabases WHERE name = N'newdb'",
          {"NewDB", "(1 row affected)"}},
+        // SQL Server 2000 reads the whole set and takes none of 2005's options; its CHECKDB
+        // checks no column values nor the catalog.
+        {"verifyonly",
+         "RESTORE VERIFYONLY FROM DISK = N'" + bak + "' WITH FILE = 1",
+         {"The backup set is valid."}},
+        {"verifyonly with a later server's option",
+         "RESTORE VERIFYONLY FROM DISK = N'" + bak + "' WITH FILE = 1, CHECKSUM",
+         {"Msg 170", "Incorrect syntax near 'CHECKSUM'."}},
+        {"checkdb",
+         "DBCC CHECKDB (N'NewDB')",
+         {"CHECKDB found 0 allocation errors and 0 consistency errors in database 'NewDB'.",
+          "DBCC execution completed."}},
+        {"checkdb with data purity", "DBCC CHECKDB (N'NewDB') WITH DATA_PURITY", {"Msg 2526"}},
+        {"checkcatalog",
+         "DBCC CHECKCATALOG (N'NewDB')",
+         {"DBCC execution completed."},
+         {"Msg 2513"}},
+        {"a level SQL Server 2000 lacks",
+         "EXEC sp_dbcmptlevel N'NewDB', 90",
+         {"Msg 15048", "are 60, 65, 70, or 80."}},
+        {"sys.databases",
+         "SELECT compatibility_level, page_verify_option_desc FROM sys.databases WHERE name = "
+         "N'NewDB'",
+         {"Msg 208"}},
         {"drop", "DROP DATABASE [NewDB]", {}, {"Msg "}},
         {"drop again", "DROP DATABASE [NewDB]", {"Msg 3701"}},
         {"anything else",
@@ -303,6 +327,56 @@ TEST_F(TsqlTest, RestoreSequenceFollowsTheLogChain) {
         {"the new history after the old one's log",
          "RESTORE LOG [Anew] FROM DISK = N'" + d + "/forked_log.bak'",
          {"Msg 4330", "Msg 3013"}},
+    };
+    run_in_order(cases);
+}
+
+// A SQL Server 2000 database restored on SQL Server 2008 keeps level 80 and torn-page detection
+// until raised; the faults make its checks find errors and its backup unreadable.
+TEST_F(TsqlTest, LaterServerVerifiesChecksAndRaisesARestoredDatabase) {
+    ASSERT_EQ(server_->stop(), 0);
+    server_ = std::make_unique<Standin>(
+        dir_.path() + "/root2",
+        std::vector<std::string>{"--login", "sa:secret", "--version", "2008", "--fault",
+                                 "inconsistent", "--fault", "unreadable"});
+    const std::string d = dir_.path();
+    const std::string bak = d + "/old.bak";
+    ASSERT_EQ(run({standin_binary(), "make-backup", bak, "--db", "Old", "--file", "D:Old_Data:64K",
+                   "--file", "L:Old_Log:64K"},
+                  "")
+                  .status,
+              0);
+    const std::string settings = "SELECT compatibility_level, page_verify_option_desc FROM "
+                                 "sys.databases WHERE name = N'Up'";
+    const std::string verify = "RESTORE VERIFYONLY FROM DISK = N'" + bak + "' WITH FILE = 1";
+    const std::vector<Case> cases = {
+        {"restore",
+         "RESTORE DATABASE [Up] FROM DISK = N'" + bak + "' WITH MOVE N'Old_Data' TO N'" + d +
+             "/Up.mdf', MOVE N'Old_Log' TO N'" + d + "/Up.ldf'",
+         {"Msg 3014"}},
+        {"settings as restored", settings, {"80", "TORN_PAGE_DETECTION"}},
+        {"checkdb of a 2000 database checks no column values",
+         "DBCC CHECKDB (N'Up')",
+         {"Msg 8992", "1 consistency errors"},
+         {"Msg 2570"}},
+        {"checkdb with data purity",
+         "DBCC CHECKDB (N'Up') WITH DATA_PURITY",
+         {"Msg 2570", "Msg 8992", "2 consistency errors in database 'Up'."}},
+        {"checksum of a set without checksums",
+         verify + ", CHECKSUM",
+         {"Msg 3187", "Msg 3013", "VERIFY DATABASE is terminating abnormally."}},
+        {"move of a file the set lacks", verify + ", MOVE N'Nope' TO N'" + d + "/x'", {"Msg 3234"}},
+        {"unreadable backup", verify + ", MOVE N'Old_Data' TO N'" + d + "/x'", {"Msg 3203"}},
+        {"a level 2008 lacks",
+         "ALTER DATABASE [Up] SET COMPATIBILITY_LEVEL = 110",
+         {"Msg 15048", "are 80, 90, or 100."}},
+        {"level", "ALTER DATABASE [Up] SET COMPATIBILITY_LEVEL = 100", {}, {"Msg "}},
+        {"page verify", "ALTER DATABASE [Up] SET PAGE_VERIFY CHECKSUM", {}, {"Msg "}},
+        {"settings raised", settings, {"100", "CHECKSUM"}, {"TORN"}},
+        {"usage", "DBCC UPDATEUSAGE (N'Up')", {"Usage counts updated"}},
+        {"usage again", "DBCC UPDATEUSAGE (N'Up')", {"DBCC execution completed."}, {"Usage"}},
+        {"the procedure of 2005", "EXEC sp_dbcmptlevel N'Up', 90", {"return status = 0"}},
+        {"unknown database", "ALTER DATABASE [Nope] SET PAGE_VERIFY CHECKSUM", {"Msg 5011"}},
     };
     run_in_order(cases);
 }

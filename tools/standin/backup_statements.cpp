@@ -1,5 +1,6 @@
 #include "backup_steps.hpp"
 #include "copier.hpp"
+#include "dbcc.hpp"
 #include "file_formats.hpp"
 #include "log_position.hpp"
 #include "messages.hpp"
@@ -67,6 +68,7 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
     const bool differential = h.type == set_type::kDifferential;
     Database target{s.name, "RESTORING", {}};
     target.level = level_on(c.version, h.level);
+    inherit_upkeep(target, c.version, *h.made_by);
     {
         std::lock_guard lock(c.catalogue.mutex());
         if (h.type == set_type::kLog) {

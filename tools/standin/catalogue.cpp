@@ -103,6 +103,7 @@ void Catalogue::save() const {
                 << "\nlog " << d.lsn << ' ' << d.lsn_time << ' ' << d.log_start << ' '
                 << d.full_checkpoint << ' ' << d.restored << "\nidentity " << d.created_ms << ' '
                 << d.family << ' ' << d.fork << ' ' << d.log_fork << ' ' << d.fork_point << "\n";
+            out << "upkeep " << d.page_verify << ' ' << d.usage_stale << "\n";
             for (const DbFile& f : d.files)
                 out << "file " << f.type << ' ' << encode_field(f.logical) << ' '
                     << encode_field(f.path) << "\n";
@@ -147,6 +148,10 @@ void Catalogue::load() {
         } else if (word == "level" && !dbs_.empty()) {
             // Catalogues written before levels were kept have no such line: level 80 databases.
             if (!(ls >> dbs_.back().level))
+                throw bad();
+        } else if (word == "upkeep" && !dbs_.empty()) {
+            // Catalogues written before the upgrade's leftovers were kept have no such line.
+            if (!(ls >> dbs_.back().page_verify >> dbs_.back().usage_stale))
                 throw bad();
         } else if (word == "log" && !dbs_.empty()) {
             // Catalogues written before log positions were kept have no such line.

@@ -26,6 +26,10 @@ struct Database {
     std::uint64_t full_checkpoint = 0; // of the last full backup taken or restored; 0: none
     bool restored = false;             // made by a restore sequence rather than created
     int level = 80;                    // compatibility level (sysdatabases.cmptlevel)
+    // What an upgrade from SQL Server 2000 leaves: torn-page detection instead of checksums, and
+    // space usage counts that DBCC UPDATEUSAGE corrects.
+    std::string page_verify = "CHECKSUM";
+    bool usage_stale = false;
     // Which database this is, as its backups carry it: created (ms since 1970) and family stay
     // from its creation on, also through restores of its backups; a restore brought online starts
     // a new recovery fork at fork_point. log_fork is the fork where the next log backup begins.

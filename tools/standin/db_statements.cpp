@@ -1,4 +1,5 @@
 #include "backup_steps.hpp"
+#include "dbcc.hpp"
 #include "file_formats.hpp"
 #include "log_position.hpp"
 #include "messages.hpp"
@@ -113,6 +114,7 @@ void run_create(const sql::CreateDatabase& s, Context& c) {
 
     Database db{s.name, "ONLINE", {}};
     db.level = c.version.compatibility_level;
+    inherit_upkeep(db, c.version, c.version);
     for (const auto& [type, f] : files) {
         const int err = create_data_file(
             f.path, {s.name, f.logical, type, f.size_mb << 20, &c.version, db.level});
@@ -188,6 +190,7 @@ void run_attach(const sql::AttachDb& s, Context& c) {
         if (!rewrite_data_header(db.files[i].path, headers[i]))
             return fail(5105, msg::device_activation(db.files[i].path));
     }
+    inherit_upkeep(db, c.version, format ? *format : sql2000());
     if (format)
         report_upgrade(c.r, s.name, format->database_version, c.version.database_version);
     start_log(db, now_seconds());

@@ -7,9 +7,9 @@ namespace standin {
 
 namespace {
 
-constexpr std::string_view kKinds[] = {"getdate", "select",    "filelist", "headeronly", "create",
-                                       "restore", "attach",    "backup",   "detach",     "drop",
-                                       "dirtree", "fileexist", "*"};
+constexpr std::string_view kKinds[] = {
+    "getdate", "select", "filelist", "headeronly", "create",     "restore", "attach", "backup",
+    "detach",  "drop",   "dirtree",  "fileexist",  "verifyonly", "dbcc",    "alter",  "*"};
 
 template <typename T> bool number(std::string_view s, T& out) {
     const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
@@ -80,7 +80,15 @@ std::optional<Fault> parse_fault(std::string_view rule, std::string& why) {
         }
         return out;
     }
-    why = "expected delay:KIND:MS, drop:KIND, error:KIND:NUMBER:TEXT or rate:BYTES_PER_SEC";
+    if ((action == "inconsistent" || action == "unreadable") && f.size() == 1) {
+        out.action =
+            action == "inconsistent" ? Fault::Action::Inconsistent : Fault::Action::Unreadable;
+        out.kind = "*";
+        return out;
+    }
+    why = "expected delay:KIND:MS, drop:KIND, error:KIND:NUMBER:TEXT, rate:BYTES_PER_SEC, "
+          "inconsistent or "
+          "unreadable";
     return std::nullopt;
 }
 

@@ -10,7 +10,9 @@ namespace standin {
 
 // Misbehaviour chosen on the command line, for tests of the client.
 struct Fault {
-    enum class Action { Delay, Drop, Error, Rate };
+    // Inconsistent: every consistency check reports errors; Unreadable: every RESTORE VERIFYONLY
+    // finds its backup unreadable.
+    enum class Action { Delay, Drop, Error, Rate, Inconsistent, Unreadable };
     Action action = Action::Delay;
     std::string kind;        // statement kind or "*"; unused for Rate
     long delay_ms = 0;       // Delay

@@ -465,6 +465,11 @@ Statement Parser::drop() {
 
 std::variant<Statement, SyntaxError> parse(std::string_view batch) {
     std::vector<Token> toks = tokenize(batch);
+    if (auto maintenance = parse_maintenance(toks)) {
+        if (auto* error = std::get_if<SyntaxError>(&*maintenance))
+            return *error;
+        return std::get<Maintenance>(std::move(*maintenance));
+    }
     Parser p(std::move(toks));
     try {
         Statement s = p.statement();
@@ -495,6 +500,7 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const FileExist&) const { return "fileexist"; }
         std::string_view operator()(const DatabaseState&) const { return "select"; }
         std::string_view operator()(const DatabaseFiles&) const { return "select"; }
+        std::string_view operator()(const Maintenance& m) const { return maintenance_kind(m); }
     };
     return std::visit(Names{}, s);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "maintenance.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -109,10 +111,10 @@ struct DatabaseFiles {
     std::string name;
 };
 
-using Statement =
-    std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
-                 BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption, HeaderOnly,
-                 SelectRestoreHistory, DirTree, FileExist, DatabaseState, DatabaseFiles>;
+using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
+                               BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption,
+                               HeaderOnly, SelectRestoreHistory, DirTree, FileExist, DatabaseState,
+                               DatabaseFiles, Maintenance>;
 
 struct SyntaxError {
     int line = 1;

@@ -1,5 +1,6 @@
 #include "statements.hpp"
 
+#include "dbcc.hpp"
 #include "messages.hpp"
 
 #include <algorithm>
@@ -41,6 +42,7 @@ constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
     adapt<sql::FileExist, run_fileexist>,
     adapt<sql::DatabaseState, run_database_state>,
     adapt<sql::DatabaseFiles, run_database_files>,
+    adapt<sql::Maintenance, run_maintenance>,
 };
 
 bool is_procedure(const sql::Statement& s) {

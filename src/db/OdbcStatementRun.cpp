@@ -114,7 +114,7 @@ SQLRETURN StatementRun::record(const char* call, SQLRETURN rc) {
 }
 
 // The server's own messages arrive as 01000; other 01 states are the driver's warnings (a value
-// read in chunks is "right truncated").
+// read in chunks is "right truncated"). The server's errors carry their number, the driver's none.
 void StatementRun::report(const Outcome& outcome) const {
     if (!observer_) {
         return;
@@ -122,6 +122,8 @@ void StatementRun::report(const Outcome& outcome) const {
     for (const OdbcDiagRecord& diagnostic : outcome.records) {
         if (diagnostic.sqlState == u"01000") {
             observer_({diagnostic.nativeError, cleanDriverMessage(diagnostic.message)});
+        } else if (!diagnostic.sqlState.startsWith(u"01") && diagnostic.nativeError > 0) {
+            observer_({diagnostic.nativeError, cleanDriverMessage(diagnostic.message), true});
         }
     }
 }

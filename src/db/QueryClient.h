@@ -33,11 +33,13 @@ private:
 // such as p;w"d survives; plain values are written as they are.
 QString quoteConnectionValue(const QString& value);
 
-// An informational message of the server as it arrives, e.g. 3211 "10 percent restored." while
-// a RESTORE runs. Never an error.
+// A message of the server as it arrives, e.g. 3211 "10 percent restored." while a RESTORE runs.
+// Informational unless `error`: a statement such as DBCC CHECKDB reports each error it finds and
+// goes on, and the statement's failure names only one of them.
 struct ServerMessage {
     int number = 0;
     QString text;
+    bool error = false;
 };
 
 using MessageObserver = std::function<void(const ServerMessage&)>;

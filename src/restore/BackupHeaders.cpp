@@ -43,6 +43,7 @@ QList<BackupSetHeader> readBackupHeaders(db::QueryClient& qry, const QString& fi
             set.differentialBaseGuid = field("DifferentialBaseGUID");
             set.backupSetGuid = field("BackupSetGUID");
             set.copyOnly = field("IsCopyOnly") == u"1";
+            set.hasBackupChecksums = field("HasBackupChecksums") == u"1";
         }
         sets.append(set);
     }

@@ -43,6 +43,8 @@ struct BackupSetHeader {
     bool copyOnly = false; // a copy-only backup, which takes no part in the log chain
     ServerVersion madeBy;  // the SQL Server that wrote the set
     QString size;          // bytes, as the server's decimal text
+    // SQL Server 2005 and later; a SQL Server 2000 set never has them.
+    bool hasBackupChecksums = false;
 };
 
 } // namespace restore

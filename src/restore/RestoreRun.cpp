@@ -95,6 +95,7 @@ RunOutcome RestoreRun::run(const RestoreRequest& request) {
 
 RunOutcome RestoreRun::run(const RestoreRequest& request, const RestorePlan& plan) {
     versionRefusal_.reset();
+    contents_.reset();
     changing_ = false;
     bool connecting = true;
     view_.clearProgressLines();
@@ -189,6 +190,7 @@ bool RestoreRun::restoreBackup(const RestoreRequest& request, const RestorePlan&
     }
     contents->addedFiles = readAddedFiles(plan, *contents);
     refuseExistingCatalogTargets(request, *contents);
+    contents_ = contents;
     if (!readyForFirstChange()) {
         return false;
     }

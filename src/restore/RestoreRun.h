@@ -59,6 +59,9 @@ public:
 
     // What a run cut off by a cancel left of its database.
     CreatedDatabase createdDatabase() const { return created_; }
+    // The backup's file list as this run read it, from before its first change on; none for an
+    // attach.
+    const std::optional<BackupContents>& backupContents() const { return contents_; }
 
 private:
     void AddProgressLine(const QString& text);
@@ -91,6 +94,7 @@ private:
     std::optional<VersionRefusal> versionRefusal_;
     bool changing_ = false; // the create or the attach has been sent
     QString leftLoading_;   // the server's 4327 during the last restore step
+    std::optional<BackupContents> contents_;
 };
 
 } // namespace restore

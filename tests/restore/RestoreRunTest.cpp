@@ -1,6 +1,7 @@
 #include "restore/RestoreRun.h"
 #include "FakeQueryClient.h"
 #include "RecordingView.h"
+#include "restore/AfterRestoreChecks.h"
 #include "restore/StatementTexts.h"
 #include "restore/TargetPaths.h"
 
@@ -47,7 +48,7 @@ FakeQueryClient::Row headerRow(int position, const QString& version) {
                                "SERVERNAME",       "MACHINENAME",       "BACKUPSIZE",
                                "FAMILYGUID",       "BINDINGID",         "FIRSTRECOVERYFORKID",
                                "RECOVERYFORKID",   "FORKPOINTLSN",      "DIFFERENTIALBASEGUID",
-                               "BACKUPSETGUID",    "ISCOPYONLY"}) {
+                               "BACKUPSETGUID",    "ISCOPYONLY",        "HASBACKUPCHECKSUMS"}) {
         row.insert(column, QString());
     }
     const QStringList parts = version.split('.');
@@ -695,4 +696,127 @@ TEST(RestoreRun, AFileOnlyALaterSetHoldsIsMovedIntoTheTargetFolderByItsStep) {
     EXPECT_FALSE(restores[0].contains("Added")) << restores[0].toStdString();
     EXPECT_TRUE(restores[1].endsWith("NORECOVERY" + move)) << restores[1].toStdString();
     EXPECT_FALSE(restores[2].contains("Added")) << restores[2].toStdString();
+}
+
+// The connection a restore leaves: the fake answers its first statement as a connection test.
+void connectAfterARestore(FakeQueryClient& qry) {
+    qry.setStatement(connectionTestStatement());
+    qry.open();
+    qry.calls.clear();
+}
+
+// SQL Server 2000 takes neither moves nor checksums; a later server takes the moves of each step's
+// restore, and CHECKSUM only for a set whose header says it has them.
+TEST(AfterRestoreChecks, VerificationTakesWhatTheServerAndEachSetHave) {
+    const QString full = "RESTORE VERIFYONLY FROM DISK = N'/bak/Shop.bak' WITH FILE = 1";
+    const QString moves = ", MOVE N'Shop_Data' TO N'/data/NewDB_Data.MDF', MOVE N'Shop_Log' TO "
+                          "N'/data/NewDB_Log.LDF'";
+    const QString log = "RESTORE VERIFYONLY FROM DISK = N'/bak/log.trn' WITH FILE = 1";
+    const struct {
+        QString server;
+        QString madeBy;
+        QString checksums;
+        QStringList verified;
+        QString words;
+    } rows[] = {
+        {"08.00.2039", "8.0.2039", "", {full, log}, "SQL Server 2000 verifies none"},
+        {"10.00.5500", "8.0.2039", "0", {full + moves, log}, "a SQL Server 2000 backup carries"},
+        {"10.00.5500",
+         "10.0.5500",
+         "1",
+         {full + moves + ", CHECKSUM", log + ", CHECKSUM"},
+         "checksums; not verified: the structure"},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.version = row.server;
+        FakeQueryClient::Row header = headerRow(1, row.madeBy);
+        header.insert("HASBACKUPCHECKSUMS", row.checksums);
+        qry.answers["RESTORE HEADERONLY"] = {header};
+        connectAfterARestore(qry);
+        RecordingView view;
+
+        AfterRestoreChecks(qry, view).verifySets(request(SourceKind::Backup), ShopContents,
+                                                 sequencePlan());
+
+        EXPECT_EQ(qry.sent.filter("VERIFYONLY"), row.verified) << qry.sent.join("\n").toStdString();
+        EXPECT_EQ(qry.sent.filter("HEADERONLY").size(), row.server.startsWith("08") ? 0 : 2);
+        EXPECT_TRUE(view.lines.join("\n").contains(row.words))
+            << view.lines.join("\n").toStdString();
+    }
+}
+
+// The errors a check reports are its findings, named by number; a check that fails without any
+// did not run, and says why.
+TEST(AfterRestoreChecks, ConsistencyErrorsAreCollectedAndEachVersionGetsItsChecks) {
+    for (const QString server : {"08.00.2039", "10.00.5500"}) {
+        FakeQueryClient qry;
+        qry.version = server;
+        qry.messages = {{2536, "DBCC results for 'NewDB'."},
+                        {2570, "Column value is out of range", true},
+                        {8992, "Check Catalog Msg 3853", true}};
+        qry.failAtStatement = 1;
+        connectAfterARestore(qry);
+        RecordingView view;
+
+        const QList<int> errors = AfterRestoreChecks(qry, view).checkConsistency("NewDB");
+
+        const bool later = server.startsWith("10");
+        const QStringList checks =
+            later ? QStringList{"DBCC CHECKDB (N'NewDB') WITH DATA_PURITY"}
+                  : QStringList{"DBCC CHECKDB (N'NewDB')", "DBCC CHECKCATALOG (N'NewDB')"};
+        const QList<int> found =
+            later ? QList<int>{2570, 8992} : QList<int>{2570, 8992, 2570, 8992};
+        EXPECT_EQ(qry.sent.mid(1), checks);
+        EXPECT_EQ(errors, found);
+        EXPECT_FALSE(view.lines.join("\n").contains(" OK！"));
+        EXPECT_TRUE(view.lines.contains("    错误 error 2570: Column value is out of range"));
+    }
+    FakeQueryClient broken;
+    broken.version = "10.00.5500";
+    broken.failAtStatement = 1;
+    connectAfterARestore(broken);
+    RecordingView view;
+    EXPECT_THROW(AfterRestoreChecks(broken, view).checkConsistency("NewDB"), db::QueryError);
+}
+
+// Each version raises the level with the statement it has, and only what is left is done.
+TEST(AfterRestoreChecks, FinishingDoesWhatIsLeftWithEachVersionsStatements) {
+    const QString usage = "DBCC UPDATEUSAGE (N'NewDB')";
+    const struct {
+        QString server;
+        QString level;
+        QString pageVerify;
+        QStringList changes;
+    } rows[] = {
+        {"09.00.5000",
+         "80",
+         "TORN_PAGE_DETECTION",
+         {"EXEC sp_dbcmptlevel N'NewDB', 90", "ALTER DATABASE [NewDB] SET PAGE_VERIFY CHECKSUM",
+          usage}},
+        {"10.50.6000",
+         "80",
+         "CHECKSUM",
+         {"ALTER DATABASE [NewDB] SET COMPATIBILITY_LEVEL = 100", usage}},
+        {"11.00.7001", "110", "CHECKSUM", {usage}},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.version = row.server;
+        qry.answers["SELECT compatibility_level"] = {
+            {{"COMPATIBILITY_LEVEL", row.level}, {"PAGE_VERIFY_OPTION_DESC", row.pageVerify}}};
+        connectAfterARestore(qry);
+        RecordingView view;
+
+        EXPECT_TRUE(AfterRestoreChecks(qry, view).finishUpgrade("NewDB"));
+
+        EXPECT_EQ(qry.calls.filter("execute:").replaceInStrings("execute:", ""), row.changes);
+        EXPECT_EQ(view.lines.join("\n").contains("nothing to do"), row.changes.size() == 1)
+            << view.lines.join("\n").toStdString();
+    }
+    FakeQueryClient old;
+    old.version = "08.00.2039";
+    RecordingView view;
+    EXPECT_FALSE(AfterRestoreChecks(old, view).finishUpgrade("NewDB"));
+    EXPECT_TRUE(old.sent.isEmpty());
 }

@@ -53,6 +53,19 @@ const QString HelpText = QStringLiteral(
     "                      backup set with its files and, given --name, the target paths a\n"
     "                      restore would use, changing nothing\n"
     "  --backup-set N      恢复第 N 个备份集（默认 1）/ restore backup set N (default: 1)\n"
+    "  --verify            创建之前用 RESTORE VERIFYONLY 校验要恢复的每个备份集，并说明校验了\n"
+    "                      什么、没有校验什么 / verify every set to be restored (RESTORE\n"
+    "                      VERIFYONLY) before anything is created, saying what was and was\n"
+    "                      not verified; a set that fails ends the run (exit 1)\n"
+    "  --check             恢复之后检查数据库一致性 / after the restore, check the database:\n"
+    "                      DBCC CHECKDB and CHECKCATALOG on SQL Server 2000, DBCC CHECKDB\n"
+    "                      WITH DATA_PURITY later; errors found exit with 3\n"
+    "  --finish            SQL Server 2005 及以后：提高兼容级别、启用页校验和、更正空间使用计数\n"
+    "                      / on SQL Server 2005 and later: raise the compatibility level to\n"
+    "                      the server's, PAGE_VERIFY CHECKSUM, DBCC UPDATEUSAGE\n"
+    "                      不给出 --backup、--mdf 和 --defaults 时，--check 和 --finish 作用于\n"
+    "                      现有的数据库 --name / without --backup, --mdf and --defaults,\n"
+    "                      --check and --finish work on the existing database --name\n"
     "  --help              显示本帮助 / show this help\n"
     "\n"
     "相对路径（--backup、--mdf、--dir 及默认值文件中的路径）以当前目录为准；\n"
@@ -89,8 +102,12 @@ parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("TIME"));
     const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("NAME"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    const QCommandLineOption verify(QStringLiteral("verify"));
+    const QCommandLineOption check(QStringLiteral("check"));
+    const QCommandLineOption finish(QStringLiteral("finish"));
     parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, list,
                        backupSet, until, database, help});
+    parser.addOptions({verify, check, finish});
 
     if (!parser.parse(arguments)) {
         return UsageError{parser.errorText()};
@@ -150,6 +167,9 @@ parseCommandLine(const QStringList& arguments) {
     }
     result.until = untilTime;
     result.database = valueOf(database);
+    result.verify = parser.isSet(verify);
+    result.check = parser.isSet(check);
+    result.finish = parser.isSet(finish);
     if (result.backupSet && result.asksForSequence()) {
         return UsageError{QStringLiteral("--backup-set names one set of one file; a sequence is "
                                          "chosen from the backups' headers")};

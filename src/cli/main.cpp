@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PlatformDefaults.h"
 #include "platform/ServerPath.h"
+#include "restore/AfterRestoreChecks.h"
 #include "restore/BackupHeaders.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
@@ -28,7 +29,9 @@
 namespace {
 
 // A cancel by a signal exits with 128 + its number, as the shell reports a program it ended.
-enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, CancelledBySignal = 128 };
+// clang-format off
+enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, LeftToDo = 3, CancelledBySignal = 128 };
+// clang-format on
 
 // SQL Server's longest identifier.
 constexpr qsizetype LongestName = 128;
@@ -181,6 +184,10 @@ std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& co
         return Refused;
     }
     const bool sequence = commandLine.asksForSequence();
+    if (commandLine.verify && view.source != restore::SourceKind::Backup) {
+        err << "--verify reads backup files (--backup)\n" << Qt::flush;
+        return Refused;
+    }
     if ((commandLine.list || commandLine.backupSet || sequence) &&
         view.source != restore::SourceKind::Backup) {
         err << "--list, --backup-set, --until and --database read backup files (--backup)\n"
@@ -251,6 +258,65 @@ int failedRun(const Session& session, const restore::RunOutcome& outcome) {
     return RestoreFailed;
 }
 
+// --check and --finish once the database is restored, or on the database as it stands; it is kept
+// whatever they find.
+int afterRestore(const Session& session, db::QueryClient& qry, bool restored = true) {
+    const cli::CommandLine& commandLine = session.commandLine;
+    const QString& name = session.request.databaseName;
+    restore::AfterRestoreChecks checks(qry, session.view);
+    QStringList leftToDo;
+    if (commandLine.check) {
+        try {
+            if (const QList<int> errors = checks.checkConsistency(name); !errors.isEmpty()) {
+                QStringList numbers;
+                for (const int number : errors) {
+                    numbers << QString::number(number);
+                }
+                numbers.removeDuplicates();
+                leftToDo << QStringLiteral(
+                                "一致性检查发现错误 %1：请从完好的备份恢复，或修复后再用 --check "
+                                "检查 / the consistency check found errors %1: restore a sound "
+                                "backup, or repair the database and check it again")
+                                .arg(numbers.join(QStringLiteral(", ")));
+            }
+        } catch (const db::QueryError& error) {
+            leftToDo << QStringLiteral("一致性检查未完成 / the consistency check did not "
+                                       "complete: ") +
+                            error.message();
+        }
+    }
+    if (commandLine.finish) {
+        try {
+            if (!checks.finishUpgrade(name)) {
+                session.view.appendProgressLine(
+                    QStringLiteral("--finish 不适用于 SQL Server 2000 / --finish does not apply "
+                                   "on SQL Server 2000: its databases are at its own level"));
+            }
+        } catch (const db::QueryError& error) {
+            leftToDo << QStringLiteral("升级遗留事项未完成（兼容级别、PAGE_VERIFY CHECKSUM、DBCC "
+                                       "UPDATEUSAGE），可再次运行 --finish / the upgrade's "
+                                       "leftovers are not finished (compatibility level, "
+                                       "PAGE_VERIFY CHECKSUM, DBCC UPDATEUSAGE); --finish may run "
+                                       "again: ") +
+                            error.message();
+        }
+    }
+    if (leftToDo.isEmpty()) {
+        return Succeeded;
+    }
+    session.err << (restored ? QStringLiteral("数据库 %1 已恢复并保留，但尚有未完成的事项 / the "
+                                              "database %1 was restored and kept, but this is "
+                                              "left to do:\n")
+                             : QStringLiteral("数据库 %1 尚有未完成的事项 / left to do on the "
+                                              "database %1:\n"))
+                       .arg(name);
+    for (const QString& item : leftToDo) {
+        session.err << "  - " << item << '\n';
+    }
+    session.err << Qt::flush;
+    return LeftToDo;
+}
+
 // Restores, or with --script prints what a restore would send. `plan` is a sequence's; without it
 // the request's one set, or the attach.
 int restore(const Session& session, const std::optional<restore::RestorePlan>& plan) {
@@ -275,14 +341,47 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
     // running there.
     db::OdbcQueryClient& server = session.server;
     const cli::InterruptWatcher interrupts([&server] { server.cancel(); });
-    restore::RestoreRun run(qry, session.view, makeFolder);
+    // The backup is verified once the run has read its file list, before anything is made here
+    // or on the server.
+    bool verifyFailed = false;
+    const restore::RestoreRun* running = nullptr;
+    restore::RestoreRun::BeforeFirstChange beforeFirstChange = makeFolder;
+    if (session.commandLine.verify) {
+        beforeFirstChange = [&, makeFolder] {
+            verifyFailed = true;
+            restore::AfterRestoreChecks(qry, session.view)
+                .verifySets(request, *running->backupContents(),
+                            plan ? *plan
+                                 : restore::singleSetPlan(request.sourcePath, request.backupSet));
+            verifyFailed = false;
+            return !makeFolder || makeFolder();
+        };
+    }
+    restore::RestoreRun run(qry, session.view, beforeFirstChange);
+    running = &run;
     try {
         const restore::RunOutcome outcome = plan ? run.run(request, *plan) : run.run(request);
         if (outcome.succeeded()) {
-            return Succeeded;
+            try {
+                return afterRestore(session, qry);
+            } catch (const db::StatementCancelled&) {
+                session.view.showNotice(
+                    QStringLiteral("检查已取消，数据库 %1 已恢复并保留。\nThe check was cancelled; "
+                                   "the database %1 was restored and kept.")
+                        .arg(request.databaseName),
+                    restore::NoticeKind::Error);
+                const int signal = interrupts.signalNumber();
+                return CancelledBySignal + (signal != 0 ? signal : SIGINT);
+            }
         }
         if (folderRefused) {
             return Refused;
+        }
+        if (verifyFailed) {
+            session.err << QStringLiteral("备份未通过校验，没有创建任何内容。\nThe backup failed "
+                                          "verification; nothing was created.\n")
+                        << Qt::flush;
+            return RestoreFailed;
         }
         if (outcome.whileConnecting && !server.isConnected()) {
             hintAtKerberos(request, session.err);
@@ -335,6 +434,69 @@ int restoreChosenSet(const Session& session) {
     return restore(session, std::nullopt);
 }
 
+// --check or --finish with no --backup, --mdf or --defaults: on the database --name as it stands,
+// so that a second --finish can find its work done.
+bool checksExistingDatabase(const cli::CommandLine& commandLine) {
+    return (commandLine.check || commandLine.finish) && commandLine.backups.isEmpty() &&
+           !commandLine.mdf && !commandLine.defaultsFile;
+}
+
+int checkExistingDatabase(cli::CommandLine& commandLine, cli::ConsoleView& view,
+                          db::OdbcQueryClient& server, QTextStream& out, QTextStream& err) {
+    const QString name = restore::trimBlanksAndControls(commandLine.name.value_or(QString()));
+    if (name.isEmpty() || commandLine.verify || commandLine.list) {
+        err << "--check and --finish without --backup or --mdf work on the database --name as it "
+               "stands, with neither --verify nor --list\n"
+            << Qt::flush;
+        return Refused;
+    }
+    if (const auto problem = cli::fillFields(commandLine, view)) {
+        err << *problem << '\n' << Qt::flush;
+        return Refused;
+    }
+    // Only the connection's fields count: nothing is read from a source.
+    restore::RestoreRequest request;
+    request.serverName = view.fieldText(restore::Field::b1);
+    request.authMode = view.authMode();
+    request.userName = view.fieldText(restore::Field::b2);
+    request.password = view.fieldText(restore::Field::b3);
+    request.databaseName = name;
+    try {
+        server.checkConnectionString(restore::buildConnectionString(request));
+    } catch (const db::QueryError& error) {
+        err << error.message() << '\n' << Qt::flush;
+        return Refused;
+    }
+    server.setConnectionString(restore::buildConnectionString(request));
+    if (commandLine.script) {
+        view.setProgress(cli::ConsoleView::Progress::Hidden);
+    }
+    const Session session{commandLine, view, request, server, out, err};
+    cli::ScriptingQueryClient scripting(server, out);
+    db::QueryClient& qry = commandLine.script ? static_cast<db::QueryClient&>(scripting) : server;
+    const cli::InterruptWatcher interrupts([&server] { server.cancel(); });
+    try {
+        // Which server it is, and that the database is there, decide every later statement.
+        qry.close();
+        qry.setStatement(restore::databaseStateStatement(name));
+        qry.open();
+        const QString state = qry.fieldText(QStringLiteral("Status"));
+        qry.close();
+        if (state.isEmpty()) {
+            err << QStringLiteral("服务器上没有数据库 %1 / there is no database %1 on the server\n")
+                       .arg(name)
+                << Qt::flush;
+            return RestoreFailed;
+        }
+        return afterRestore(session, qry, false);
+    } catch (const db::StatementCancelled&) {
+        const int signal = interrupts.signalNumber();
+        return CancelledBySignal + (signal != 0 ? signal : SIGINT);
+    } catch (const db::QueryError& error) {
+        return readFailed(session, error);
+    }
+}
+
 int runMode(const Session& session) {
     const cli::CommandLine& commandLine = session.commandLine;
     if (commandLine.asksForSequence()) {
@@ -368,6 +530,9 @@ int main(int argc, char* argv[]) {
     auto commandLine = std::get<cli::CommandLine>(parsed);
     cli::ConsoleView view;
     db::OdbcQueryClient server;
+    if (checksExistingDatabase(commandLine)) {
+        return checkExistingDatabase(commandLine, view, server, out, err);
+    }
     auto request = validatedRequest(commandLine, view, server, err);
     if (const int* status = std::get_if<int>(&request)) {
         return *status;

@@ -132,6 +132,8 @@ TEST(Cli, UnusableArgumentsExitWithTwoBeforeAnythingElse) {
         {{"--until", "2026-12-08"}, "--until wants 'YYYY-MM-DD HH:MM[:SS]', not 2026-12-08"},
         {{"--backup-set", "2", "--until", "2026-12-08 10:41"},
          "--backup-set names one set of one file"},
+        {{"--verify", "--mdf", "a_Data.mdf"}, "--verify reads backup files (--backup)"},
+        {{"--finish"}, "--check and --finish without --backup or --mdf work on the database"},
     };
     for (const auto& row : rows) {
         const Outcome outcome = runCli(row.arguments);
@@ -728,6 +730,119 @@ TEST(CliVersions, ABackupTheServerCannotRestoreIsRefusedBeforeTheCreate) {
         EXPECT_FALSE(server.catalogueText().contains("Moved")) << describe(outcome);
         EXPECT_FALSE(QFileInfo::exists(dataDir)) << "the target folder was made";
     }
+}
+
+// Verification reads and changes nothing: a set that fails it ends the run before the folder or
+// the database is made; a SQL Server 2000 set is verified without CHECKSUM, which it cannot have.
+TEST(CliVersions, VerifyOnlyReadsAndSaysWhatWasVerified) {
+    if (quarn_test::StandinProcess::binary().isEmpty()) {
+        GTEST_SKIP() << "the stand-in was not built";
+    }
+    const struct {
+        QStringList faults;
+        int exitCode;
+        QString said;
+    } rows[] = {
+        {{"unreadable"}, 1, "The backup failed verification; nothing was created."},
+        {{}, 0, "not verified: checksums (a SQL Server 2000 backup carries none)"},
+    };
+    for (const auto& row : rows) {
+        quarn_test::StandinProcess server;
+        ASSERT_TRUE(server.start({.faults = row.faults, .version = "2008"}))
+            << server.errorString().toStdString();
+        const QString backup = server.scratch() + "/Old.bak";
+        ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"}))
+            << server.errorString().toStdString();
+        const QString dataDir = server.scratch() + "/data";
+        const Outcome outcome =
+            runCli({"--server", server.dataSource(), "--user", "sa", "--backup", backup, "--name",
+                    "Verified", "--dir", dataDir, "--verify"});
+
+        EXPECT_EQ(outcome.exitCode, row.exitCode) << describe(outcome);
+        EXPECT_TRUE((outcome.out + outcome.err).contains(row.said)) << describe(outcome);
+        const QStringList batches = server.batches();
+        EXPECT_EQ(batches.filter("VERIFYONLY").size(), 1) << batches.join("|").toStdString();
+        EXPECT_TRUE(batches.filter("VERIFYONLY")
+                        .value(0)
+                        .contains("MOVE N'Shop_Data' TO N'" + dataDir + "/Verified_Data.MDF'"));
+        EXPECT_TRUE(batches.filter("CHECKSUM").isEmpty()) << batches.join("|").toStdString();
+        if (row.exitCode != 0) {
+            EXPECT_TRUE(batches
+                            .filter(QRegularExpression("^(?!SELECT GETDATE|RESTORE "
+                                                       "(HEADERONLY|FILELISTONLY|VERIFYONLY))"))
+                            .isEmpty())
+                << batches.join("|").toStdString();
+            EXPECT_FALSE(server.catalogueText().contains("Verified"));
+            EXPECT_FALSE(QFileInfo::exists(dataDir)) << "the target folder was made";
+        }
+    }
+}
+
+// Errors a check finds leave the restored database in place and name what is left to do.
+TEST(CliVersions, ConsistencyErrorsKeepTheDatabaseAndExitWithThree) {
+    if (quarn_test::StandinProcess::binary().isEmpty()) {
+        GTEST_SKIP() << "the stand-in was not built";
+    }
+    const struct {
+        QString version;
+        QString errors;
+        QString lastBatch;
+    } rows[] = {
+        {"2008", "errors 2570, 8992", "DBCC CHECKDB (N'Checked') WITH DATA_PURITY"},
+        {"2000", "errors 2513", "DBCC CHECKCATALOG (N'Checked')"},
+    };
+    for (const auto& row : rows) {
+        quarn_test::StandinProcess server;
+        ASSERT_TRUE(server.start({.faults = {"inconsistent"}, .version = row.version}))
+            << server.errorString().toStdString();
+        const QString backup = server.scratch() + "/Shop.bak";
+        ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"}))
+            << server.errorString().toStdString();
+        const Outcome outcome =
+            runCli({"--server", server.dataSource(), "--user", "sa", "--backup", backup, "--name",
+                    "Checked", "--dir", server.scratch() + "/data", "--check"});
+
+        EXPECT_EQ(outcome.exitCode, 3) << describe(outcome);
+        EXPECT_TRUE(outcome.err.contains("the database Checked was restored and kept, but this is "
+                                         "left to do"))
+            << describe(outcome);
+        EXPECT_TRUE(outcome.err.contains(row.errors)) << describe(outcome);
+        EXPECT_TRUE(server.catalogueText().contains("Checked")) << describe(outcome);
+        EXPECT_EQ(server.batches().last(), row.lastBatch + "\r\n");
+    }
+}
+
+// A SQL Server 2000 database restored on SQL Server 2008 is raised to its level once; a second
+// --finish on it finds nothing to do.
+TEST(CliVersions, FinishRaisesARestoredDatabaseOnceAndThenFindsNothingToDo) {
+    if (quarn_test::StandinProcess::binary().isEmpty()) {
+        GTEST_SKIP() << "the stand-in was not built";
+    }
+    quarn_test::StandinProcess server;
+    ASSERT_TRUE(server.start({.version = "2008"})) << server.errorString().toStdString();
+    const QString backup = server.scratch() + "/Shop.bak";
+    ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"}))
+        << server.errorString().toStdString();
+    const QStringList connection = {"--server", server.dataSource(), "--user", "sa", "--name",
+                                    "Raised"};
+    Outcome outcome = runCli(connection + QStringList{"--backup", backup, "--dir",
+                                                      server.scratch() + "/data", "--finish"});
+
+    EXPECT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.out.contains("raising the compatibility level from 80 to 100... OK！"))
+        << describe(outcome);
+    EXPECT_TRUE(outcome.out.contains("from TORN_PAGE_DETECTION to CHECKSUM... OK！"));
+    const QStringList changes = {"ALTER DATABASE [Raised] SET COMPATIBILITY_LEVEL = 100\r\n",
+                                 "ALTER DATABASE [Raised] SET PAGE_VERIFY CHECKSUM\r\n"};
+    EXPECT_EQ(server.batches().filter("ALTER DATABASE"), changes);
+
+    outcome = runCli(connection + QStringList{"--finish"});
+
+    EXPECT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_TRUE(outcome.out.contains("nothing to do: the database Raised is upgraded already"))
+        << describe(outcome);
+    EXPECT_EQ(server.batches().filter("ALTER DATABASE"), changes);
+    EXPECT_EQ(server.batches().filter("RESTORE DATABASE").size(), 1);
 }
 
 TEST_F(CliAgainstStandin, DefaultsFileFillsUnsetOptionsAndOptionsWin) {

@@ -110,6 +110,18 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(Versions, CliAgainstEachServer, ::testing::Values("2000", "2008"));
 
+// Starts the stand-in as `version` with `faults`, holding a SQL Server 2000 full backup of Shop;
+// its path, or empty when either failed.
+QString startWithShopBackup(quarn_test::StandinProcess& server, const QString& version,
+                            const QStringList& faults = {}) {
+    const QString backup = server.scratch() + "/Shop.bak";
+    if (!server.start({.faults = faults, .version = version}) ||
+        !server.makeBackup(backup, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"})) {
+        return {};
+    }
+    return backup;
+}
+
 } // namespace
 
 TEST(Cli, UnusableArgumentsExitWithTwoBeforeAnythingElse) {
@@ -748,11 +760,8 @@ TEST(CliVersions, VerifyOnlyReadsAndSaysWhatWasVerified) {
     };
     for (const auto& row : rows) {
         quarn_test::StandinProcess server;
-        ASSERT_TRUE(server.start({.faults = row.faults, .version = "2008"}))
-            << server.errorString().toStdString();
-        const QString backup = server.scratch() + "/Old.bak";
-        ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"}))
-            << server.errorString().toStdString();
+        const QString backup = startWithShopBackup(server, "2008", row.faults);
+        ASSERT_FALSE(backup.isEmpty()) << server.errorString().toStdString();
         const QString dataDir = server.scratch() + "/data";
         const Outcome outcome =
             runCli({"--server", server.dataSource(), "--user", "sa", "--backup", backup, "--name",
@@ -793,11 +802,8 @@ TEST(CliVersions, ConsistencyErrorsKeepTheDatabaseAndExitWithThree) {
     };
     for (const auto& row : rows) {
         quarn_test::StandinProcess server;
-        ASSERT_TRUE(server.start({.faults = {"inconsistent"}, .version = row.version}))
-            << server.errorString().toStdString();
-        const QString backup = server.scratch() + "/Shop.bak";
-        ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"}))
-            << server.errorString().toStdString();
+        const QString backup = startWithShopBackup(server, row.version, {"inconsistent"});
+        ASSERT_FALSE(backup.isEmpty()) << server.errorString().toStdString();
         const Outcome outcome =
             runCli({"--server", server.dataSource(), "--user", "sa", "--backup", backup, "--name",
                     "Checked", "--dir", server.scratch() + "/data", "--check"});
@@ -819,10 +825,8 @@ TEST(CliVersions, FinishRaisesARestoredDatabaseOnceAndThenFindsNothingToDo) {
         GTEST_SKIP() << "the stand-in was not built";
     }
     quarn_test::StandinProcess server;
-    ASSERT_TRUE(server.start({.version = "2008"})) << server.errorString().toStdString();
-    const QString backup = server.scratch() + "/Shop.bak";
-    ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:64K", "L:Shop_Log:64K"}))
-        << server.errorString().toStdString();
+    const QString backup = startWithShopBackup(server, "2008");
+    ASSERT_FALSE(backup.isEmpty()) << server.errorString().toStdString();
     const QStringList connection = {"--server", server.dataSource(), "--user", "sa", "--name",
                                     "Raised"};
     Outcome outcome = runCli(connection + QStringList{"--backup", backup, "--dir",

@@ -1,7 +1,6 @@
 #include "maintenance.hpp"
 
-#include "sql_lexer.hpp"
-#include "sql_parser.hpp"
+#include "token_cursor.hpp"
 
 #include <charconv>
 
@@ -9,48 +8,25 @@ namespace standin::sql {
 
 namespace {
 
-struct Failed {};
-
-class Cursor {
+// The token cursor with what these statements' parsing also needs, open to its functions.
+class Cursor : public TokenCursor {
 public:
-    explicit Cursor(const std::vector<Token>& t) : t_(t) {}
+    using TokenCursor::accept;
+    using TokenCursor::accept_punct;
+    using TokenCursor::cur;
+    using TokenCursor::expect;
+    using TokenCursor::expect_punct;
+    using TokenCursor::fail;
+    using TokenCursor::next;
+    using TokenCursor::string;
+    using TokenCursor::TokenCursor;
 
-    const Token& cur() const { return t_[pos_]; }
-    bool at_end() const { return cur().kind == Tok::End; }
-    void next() {
-        if (!at_end())
-            ++pos_;
-    }
-    [[noreturn]] void fail() const { throw Failed{}; }
-    bool accept(std::string_view kw) {
-        if (!keyword_is(cur(), kw))
-            return false;
-        next();
-        return true;
-    }
-    void expect(std::string_view kw) {
-        if (!accept(kw))
-            fail();
-    }
-    bool accept_punct(char c) {
-        if (cur().kind != Tok::Punct || cur().text[0] != c)
-            return false;
-        next();
-        return true;
-    }
-    void expect_punct(char c) {
-        if (!accept_punct(c))
-            fail();
-    }
-    std::string string() {
-        if (cur().kind != Tok::String)
-            fail();
-        return take();
-    }
     std::string name_or_string() {
         if (cur().kind != Tok::String && cur().kind != Tok::Name && cur().kind != Tok::Word)
             fail();
-        return take();
+        std::string s = cur().text;
+        next();
+        return s;
     }
     int number() {
         int v = 0;
@@ -72,20 +48,6 @@ public:
             expect_punct('.');
         }
     }
-    SyntaxError error() const {
-        if (at_end() && pos_ > 0)
-            return {t_[pos_ - 1].line, t_[pos_ - 1].text};
-        return {cur().line, cur().text};
-    }
-
-private:
-    std::string take() {
-        std::string s = cur().text;
-        next();
-        return s;
-    }
-    const std::vector<Token>& t_;
-    std::size_t pos_ = 0;
 };
 
 VerifyOnly verify_only(Cursor& c) {

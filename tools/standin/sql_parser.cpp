@@ -1,6 +1,7 @@
 #include "sql_parser.hpp"
 
 #include "sql_lexer.hpp"
+#include "token_cursor.hpp"
 
 #include <cctype>
 #include <charconv>
@@ -9,54 +10,15 @@ namespace standin::sql {
 
 namespace {
 
-struct Failed {};
-
-// Recursive descent over the token list; any mismatch throws Failed and the
-// current token becomes the "near" part of the syntax error.
-class Parser {
+// Recursive descent over the token list.
+class Parser : public TokenCursor {
 public:
-    explicit Parser(std::vector<Token> toks) : t_(std::move(toks)) {}
+    using TokenCursor::TokenCursor;
 
     Statement statement();
-    SyntaxError error() const;
-    bool at_end() const { return cur().kind == Tok::End; }
     void optional_semicolon() { accept_punct(';'); }
 
 private:
-    const Token& cur() const { return t_[pos_]; }
-    void next() {
-        if (cur().kind != Tok::End)
-            ++pos_;
-    }
-    [[noreturn]] void fail() const { throw Failed{}; }
-
-    bool accept(std::string_view kw) {
-        if (!keyword_is(cur(), kw))
-            return false;
-        next();
-        return true;
-    }
-    void expect(std::string_view kw) {
-        if (!accept(kw))
-            fail();
-    }
-    bool accept_punct(char c) {
-        if (cur().kind != Tok::Punct || cur().text[0] != c)
-            return false;
-        next();
-        return true;
-    }
-    void expect_punct(char c) {
-        if (!accept_punct(c))
-            fail();
-    }
-    std::string string() {
-        if (cur().kind != Tok::String)
-            fail();
-        std::string s = cur().text;
-        next();
-        return s;
-    }
     // FROM or TO, then DISK = '<path>': where a backup is read or written.
     std::string disk(std::string_view direction) {
         expect(direction);
@@ -119,17 +81,7 @@ private:
     Statement database_state();
     Statement database_files();
     Statement restore_history();
-
-    std::vector<Token> t_;
-    std::size_t pos_ = 0;
 };
-
-SyntaxError Parser::error() const {
-    const Token& t = cur();
-    if (t.kind == Tok::End && pos_ > 0)
-        return {t_[pos_ - 1].line, t_[pos_ - 1].text};
-    return {t.line, t.text};
-}
 
 Statement Parser::statement() {
     if (accept("SELECT"))

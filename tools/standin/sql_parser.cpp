@@ -2,6 +2,7 @@
 
 #include "sql_lexer.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -122,6 +123,7 @@ private:
 
     std::vector<Token> t_;
     std::size_t pos_ = 0;
+    bool rebuilding_log_ = false;
 };
 
 SyntaxError Parser::error() const {
@@ -342,7 +344,7 @@ FileDef Parser::file_def() {
         }
     } while (accept_punct(','));
     expect_punct(')');
-    if (!have_name || !have_file)
+    if ((!have_name && !rebuilding_log_) || !have_file)
         fail();
     if (f.size_mb == 0 || f.size_mb > 1024 * 1024)
         fail();
@@ -353,6 +355,10 @@ Statement Parser::create() {
     expect("DATABASE");
     CreateDatabase c;
     c.name = name();
+    // Files attached with a new log are named by their path alone.
+    rebuilding_log_ =
+        std::any_of(t_.begin() + static_cast<std::ptrdiff_t>(pos_), t_.end(),
+                    [](const Token& t) { return keyword_is(t, "ATTACH_REBUILD_LOG"); });
     if (accept("ON")) {
         accept("PRIMARY");
         do
@@ -364,6 +370,12 @@ Statement Parser::create() {
                 c.log.push_back(file_def());
             while (accept_punct(','));
         }
+    }
+    if (accept("FOR")) {
+        expect("ATTACH_REBUILD_LOG");
+        if (c.data.empty())
+            fail();
+        c.rebuild_log = true;
     }
     return c;
 }
@@ -419,7 +431,8 @@ Statement Parser::exec() {
         }
         return d;
     }
-    const bool attach = keyword_is(cur(), "SP_ATTACH_DB");
+    const bool single_file = keyword_is(cur(), "SP_ATTACH_SINGLE_FILE_DB");
+    const bool attach = single_file || keyword_is(cur(), "SP_ATTACH_DB");
     const bool detach = keyword_is(cur(), "SP_DETACH_DB");
     const bool file_exist = keyword_is(cur(), "XP_FILEEXIST");
     if (!attach && !detach && !file_exist)
@@ -448,11 +461,12 @@ Statement Parser::exec() {
             fail();
         return FileExist{args[0]};
     }
-    if (args.size() < 2 || args.size() > 17)
+    if (args.size() < 2 || args.size() > (single_file ? 2 : 17))
         fail();
     AttachDb a;
     a.name = args[0];
     a.files.assign(args.begin() + 1, args.end());
+    a.single_file = single_file;
     return a;
 }
 
@@ -482,7 +496,9 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const GetDate&) const { return "getdate"; }
         std::string_view operator()(const SelectDatabases&) const { return "select"; }
         std::string_view operator()(const FileList&) const { return "filelist"; }
-        std::string_view operator()(const CreateDatabase&) const { return "create"; }
+        std::string_view operator()(const CreateDatabase& c) const {
+            return c.rebuild_log ? "attach" : "create";
+        }
         std::string_view operator()(const RestoreDatabase&) const { return "restore"; }
         std::string_view operator()(const BackupDatabase&) const { return "backup"; }
         std::string_view operator()(const AttachDb&) const { return "attach"; }

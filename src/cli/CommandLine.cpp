@@ -53,6 +53,15 @@ const QString HelpText = QStringLiteral(
     "                      backup set with its files and, given --name, the target paths a\n"
     "                      restore would use, changing nothing\n"
     "  --backup-set N      恢复第 N 个备份集（默认 1）/ restore backup set N (default: 1)\n"
+    "  --upgrade-files     允许较新的服务器就地升级附加的数据文件（此后 SQL Server 2000\n"
+    "                      不能再打开它们）/ let a server newer than SQL Server 2000 upgrade\n"
+    "                      the attached files in place; no SQL Server 2000 opens them again\n"
+    "  --copy-first        先把数据文件复制到 --dir 并以新名称命名，再附加副本 / copy the pair\n"
+    "                      into --dir under the new name's file names and attach the copies,\n"
+    "                      leaving the originals as they are (files on this machine)\n"
+    "  --rebuild-log       日志文件丢失时只附加数据文件，由服务器重建日志（仅限正常分离的\n"
+    "                      数据库）/ the log is lost: attach the data file alone and let the\n"
+    "                      server make a new log; only a database shut down cleanly (detached)\n"
     "  --help              显示本帮助 / show this help\n"
     "\n"
     "相对路径（--backup、--mdf、--dir 及默认值文件中的路径）以当前目录为准；\n"
@@ -89,8 +98,12 @@ parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("TIME"));
     const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("NAME"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    const QCommandLineOption upgradeFiles(QStringLiteral("upgrade-files"));
+    const QCommandLineOption copyFirst(QStringLiteral("copy-first"));
+    const QCommandLineOption rebuildLog(QStringLiteral("rebuild-log"));
     parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, list,
                        backupSet, until, database, help});
+    parser.addOptions({upgradeFiles, copyFirst, rebuildLog});
 
     if (!parser.parse(arguments)) {
         return UsageError{parser.errorText()};
@@ -150,6 +163,9 @@ parseCommandLine(const QStringList& arguments) {
     }
     result.until = untilTime;
     result.database = valueOf(database);
+    result.upgradeFiles = parser.isSet(upgradeFiles);
+    result.copyFirst = parser.isSet(copyFirst);
+    result.rebuildLog = parser.isSet(rebuildLog);
     if (result.backupSet && result.asksForSequence()) {
         return UsageError{QStringLiteral("--backup-set names one set of one file; a sequence is "
                                          "chosen from the backups' headers")};

@@ -25,6 +25,9 @@ struct CommandLine {
     std::optional<int> backupSet;   // position in the backup device, from 1
     std::optional<QDateTime> until; // the server's local time, held without a zone
     std::optional<QString> database;
+    bool upgradeFiles = false; // a newer server may upgrade the attached files in place
+    bool copyFirst = false;    // attach copies made in the target folder
+    bool rebuildLog = false;   // attach the data file alone, the server making a new log
 
     // Several backups, a folder, a time or a database name ask for a restore sequence planned
     // from the backups' headers.

@@ -1,5 +1,6 @@
 // quarn-sql-restore-cli: the window's checks and restore, driven from a script.
 
+#include "cli/AttachOptions.h"
 #include "cli/BackupFiles.h"
 #include "cli/BackupListing.h"
 #include "cli/CommandLine.h"
@@ -197,8 +198,10 @@ std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& co
     auto validated =
         listsNamesOnly
             ? restore::validateConnectionAndSource(view)
-            : restore::validateRequest(view, reviews ? restore::MissingDirectory::Announce
-                                                     : restore::MissingDirectory::Leave);
+            : restore::validateRequest(
+                  view,
+                  reviews ? restore::MissingDirectory::Announce : restore::MissingDirectory::Leave,
+                  commandLine.rebuildLog ? restore::LogFile::Rebuilt : restore::LogFile::Beside);
     if (const auto* refusal = std::get_if<restore::Refusal>(&validated)) {
         view.refuse(*refusal);
         return Refused;
@@ -209,6 +212,12 @@ std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& co
         return Refused;
     }
     request->backupSet = commandLine.backupSet.value_or(1);
+    request->rebuildLog = commandLine.rebuildLog;
+    if (const auto problem = cli::refuseAttachOptions(commandLine, *request)) {
+        err << *problem << '\n' << Qt::flush;
+        return Refused;
+    }
+    view.setUpgradeConsent(commandLine.upgradeFiles || commandLine.copyFirst);
     try {
         server.checkConnectionString(restore::buildConnectionString(*request));
     } catch (const db::QueryError& error) {
@@ -254,18 +263,25 @@ int failedRun(const Session& session, const restore::RunOutcome& outcome) {
 // Restores, or with --script prints what a restore would send. `plan` is a sequence's; without it
 // the request's one set, or the attach.
 int restore(const Session& session, const std::optional<restore::RestorePlan>& plan) {
-    const restore::RestoreRequest& request = session.request;
+    std::optional<cli::PairCopy> copy;
+    if (session.commandLine.copyFirst) {
+        copy.emplace(session.request);
+    }
+    const restore::RestoreRequest request = copy ? copy->attachedRequest() : session.request;
     bool folderRefused = false;
+    bool copyFailed = false;
     restore::RestoreRun::BeforeFirstChange makeFolder;
     if (!session.commandLine.script && !session.commandLine.list && !request.directory.isEmpty() &&
         !platform::isServerOnlyPath(request.directory)) {
-        makeFolder = [&view = session.view, &folderRefused, directory = request.directory] {
+        makeFolder = [&view = session.view, &folderRefused, directory = request.directory, &copy,
+                      &copyFailed, &err = session.err] {
             platform::createDirectoryLevels(directory);
             folderRefused = !platform::directoryExists(directory);
             if (folderRefused) {
                 view.refuse(restore::unusableDirectory(directory));
             }
-            return !folderRefused;
+            copyFailed = !folderRefused && copy && !copy->make(err);
+            return !folderRefused && !copyFailed;
         };
     }
     cli::ScriptingQueryClient scripting(session.server, session.out);
@@ -278,11 +294,28 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
     restore::RestoreRun run(qry, session.view, makeFolder);
     try {
         const restore::RunOutcome outcome = plan ? run.run(request, *plan) : run.run(request);
+        if (copy) {
+            copy->settle(outcome, session.err);
+        }
         if (outcome.succeeded()) {
+            if (request.rebuildLog && !session.commandLine.script) {
+                session.view.showNotice(cli::rebuiltLogText(), restore::NoticeKind::Information);
+            }
             return Succeeded;
         }
-        if (folderRefused) {
+        if (outcome.upgradeDeclined) {
+            session.err << cli::upgradeDeclinedText() << '\n' << Qt::flush;
             return Refused;
+        }
+        if (folderRefused || outcome.refusal) {
+            return Refused;
+        }
+        if (request.rebuildLog && outcome.kind == restore::RunOutcome::Kind::Failed &&
+            server.isConnected()) {
+            session.err << cli::logNotRebuiltText() << '\n' << Qt::flush;
+        }
+        if (copyFailed) {
+            return RestoreFailed;
         }
         if (outcome.whileConnecting && !server.isConnected()) {
             hintAtKerberos(request, session.err);

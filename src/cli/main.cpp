@@ -322,6 +322,12 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
         }
         return failedRun(session, outcome);
     } catch (const db::StatementCancelled&) {
+        if (copy) {
+            restore::RunOutcome cancelled;
+            cancelled.kind = restore::RunOutcome::Kind::Failed;
+            cancelled.created = run.createdDatabase();
+            copy->settle(cancelled, session.err);
+        }
         session.view.showNotice(cancelledNotice(run.createdDatabase(), request.databaseName),
                                 restore::NoticeKind::Error);
         const int signal = interrupts.signalNumber();

@@ -803,6 +803,16 @@ TEST_F(CliAgainstStandin, WindowsPathsAreLeftToTheServer) {
     EXPECT_TRUE(server.catalogueText().contains("Attached"))
         << server.catalogueText().toStdString();
 
+    // A log the server lacks is refused as one missing here is, and nothing is attached.
+    ASSERT_TRUE(QFile::copy(disk.filePath("old/Old_Data.MDF"), disk.filePath("old/Lost_Data.MDF")));
+    outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--mdf",
+                      "D:\\old\\Lost_Data.MDF", "--name", "Lost"});
+    EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
+    EXPECT_TRUE(
+        outcome.err.contains(QStringLiteral("在相同目录中，找不到日志文件:D:\\old\\Lost_Log.LDF")))
+        << describe(outcome);
+    EXPECT_TRUE(server.batches().last().startsWith("exec master..xp_fileexist"));
+
     outcome = restoreInto("Nowhere", "D:\\nope");
     EXPECT_EQ(outcome.exitCode, 1) << describe(outcome);
     EXPECT_EQ(outcome.out,

@@ -6,6 +6,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <iterator>
+
 namespace cli {
 
 std::optional<QString> refuseAttachOptions(const CommandLine& commandLine,
@@ -101,6 +104,14 @@ QString rebuiltLogText() {
                           "请立即做一次完整备份。\n"
                           "The log was rebuilt: the log chain starts again here, and no earlier "
                           "log backup follows on. Take a full backup now.");
+}
+
+bool refusedToRebuildTheLog(const restore::RunOutcome& outcome) {
+    // SQL Server 2000 reports the log it cannot activate first (5105), later versions 1813.
+    static constexpr int Companions[] = {1813, 5105, 5120, 5173};
+    return outcome.kind == restore::RunOutcome::Kind::Failed &&
+           std::find(std::begin(Companions), std::end(Companions), outcome.nativeError) !=
+               std::end(Companions);
 }
 
 QString logNotRebuiltText() {

@@ -43,5 +43,8 @@ private:
 QString upgradeDeclinedText();
 QString rebuiltLogText();
 QString logNotRebuiltText();
+// Whether the server's refusal of an attach without a log is one a database that was not shut
+// down cleanly meets (1813 and its companions), rather than, say, a name already taken.
+bool refusedToRebuildTheLog(const restore::RunOutcome& outcome);
 
 } // namespace cli

@@ -310,8 +310,7 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
         if (folderRefused || outcome.refusal) {
             return Refused;
         }
-        if (request.rebuildLog && outcome.kind == restore::RunOutcome::Kind::Failed &&
-            server.isConnected()) {
+        if (request.rebuildLog && server.isConnected() && cli::refusedToRebuildTheLog(outcome)) {
             session.err << cli::logNotRebuiltText() << '\n' << Qt::flush;
         }
         if (copyFailed) {

@@ -36,6 +36,8 @@ public:
     void postProgressHomeKey() override {}
     void repaintProgressNow() override {}
     void setOuterWidth(int) override {}
+    // The driver restores backups; it never attaches.
+    bool askQuestion(const QString&) override { return false; }
     void showNotice(const QString& text, restore::NoticeKind kind) override {
         out_ << (kind == restore::NoticeKind::Error ? "[error] " : "[information] ")
              << QString(text).replace(u'\r', u'\n') << '\n'

@@ -299,3 +299,7 @@ void TForm1::setOuterWidth(int pixels) {
 void TForm1::showNotice(const QString& text, restore::NoticeKind kind) {
     seams_.showNotice(this, text, kind);
 }
+
+bool TForm1::askQuestion(const QString& text) {
+    return seams_.askQuestion(this, text);
+}

@@ -33,6 +33,7 @@ public:
     void repaintProgressNow() override;
     void setOuterWidth(int pixels) override;
     void showNotice(const QString& text, restore::NoticeKind kind) override;
+    bool askQuestion(const QString& text) override;
 
     QString fieldText(restore::Field field) const override;
     void setFieldText(restore::Field field, const QString& text) override;

@@ -66,6 +66,15 @@ const QString HelpText = QStringLiteral(
     "                      不给出 --backup、--mdf 和 --defaults 时，--check 和 --finish 作用于\n"
     "                      现有的数据库 --name / without --backup, --mdf and --defaults,\n"
     "                      --check and --finish work on the existing database --name\n"
+    "  --upgrade-files     允许较新的服务器就地升级附加的数据文件（此后 SQL Server 2000\n"
+    "                      不能再打开它们）/ let a server newer than SQL Server 2000 upgrade\n"
+    "                      the attached files in place; no SQL Server 2000 opens them again\n"
+    "  --copy-first        先把数据文件复制到 --dir 并以新名称命名，再附加副本 / copy the pair\n"
+    "                      into --dir under the new name's file names and attach the copies,\n"
+    "                      leaving the originals as they are (files on this machine)\n"
+    "  --rebuild-log       日志文件丢失时只附加数据文件，由服务器重建日志（仅限正常分离的\n"
+    "                      数据库）/ the log is lost: attach the data file alone and let the\n"
+    "                      server make a new log; only a database shut down cleanly (detached)\n"
     "  --help              显示本帮助 / show this help\n"
     "\n"
     "相对路径（--backup、--mdf、--dir 及默认值文件中的路径）以当前目录为准；\n"
@@ -105,9 +114,12 @@ parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption verify(QStringLiteral("verify"));
     const QCommandLineOption check(QStringLiteral("check"));
     const QCommandLineOption finish(QStringLiteral("finish"));
+    const QCommandLineOption upgradeFiles(QStringLiteral("upgrade-files"));
+    const QCommandLineOption copyFirst(QStringLiteral("copy-first"));
+    const QCommandLineOption rebuildLog(QStringLiteral("rebuild-log"));
     parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, list,
                        backupSet, until, database, help});
-    parser.addOptions({verify, check, finish});
+    parser.addOptions({verify, check, finish, upgradeFiles, copyFirst, rebuildLog});
 
     if (!parser.parse(arguments)) {
         return UsageError{parser.errorText()};
@@ -170,6 +182,9 @@ parseCommandLine(const QStringList& arguments) {
     result.verify = parser.isSet(verify);
     result.check = parser.isSet(check);
     result.finish = parser.isSet(finish);
+    result.upgradeFiles = parser.isSet(upgradeFiles);
+    result.copyFirst = parser.isSet(copyFirst);
+    result.rebuildLog = parser.isSet(rebuildLog);
     if (result.backupSet && result.asksForSequence()) {
         return UsageError{QStringLiteral("--backup-set names one set of one file; a sequence is "
                                          "chosen from the backups' headers")};

@@ -25,9 +25,12 @@ struct CommandLine {
     std::optional<int> backupSet;   // position in the backup device, from 1
     std::optional<QDateTime> until; // the server's local time, held without a zone
     std::optional<QString> database;
-    bool verify = false; // RESTORE VERIFYONLY of the sets before anything is made
-    bool check = false;  // DBCC consistency checks after the restore
-    bool finish = false; // the upgrade's leftovers on SQL Server 2005 and later
+    bool verify = false;       // RESTORE VERIFYONLY of the sets before anything is made
+    bool check = false;        // DBCC consistency checks after the restore
+    bool finish = false;       // the upgrade's leftovers on SQL Server 2005 and later
+    bool upgradeFiles = false; // a newer server may upgrade the attached files in place
+    bool copyFirst = false;    // attach copies made in the target folder
+    bool rebuildLog = false;   // attach the data file alone, the server making a new log
 
     // Several backups, a folder, a time or a database name ask for a restore sequence planned
     // from the backups' headers.

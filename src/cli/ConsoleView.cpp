@@ -78,6 +78,13 @@ void ConsoleView::showNotice(const QString& text, restore::NoticeKind kind) {
     err_ << shown << '\n' << Qt::flush;
 }
 
+bool ConsoleView::askQuestion(const QString& text) {
+    if (!upgradeConsent_) {
+        showNotice(text, restore::NoticeKind::Question);
+    }
+    return upgradeConsent_;
+}
+
 void ConsoleView::refuse(const restore::Refusal& refusal) {
     using Reason = restore::Refusal::Reason;
     restore::presentRefusal(*this, refusal);

@@ -22,6 +22,9 @@ public:
     ~ConsoleView();
 
     void setProgress(Progress progress) { progress_ = progress; }
+    // The answer to the question before a newer server upgrades the attached files, given before
+    // the run: without it the question is printed and answered 否.
+    void setUpgradeConsent(bool consent) { upgradeConsent_ = consent; }
 
     restore::AuthMode auth = restore::AuthMode::Integrated;
     restore::SourceKind source = restore::SourceKind::Backup;
@@ -47,11 +50,13 @@ public:
     void setOuterWidth(int) override {}
 
     void showNotice(const QString& text, restore::NoticeKind kind) override;
+    bool askQuestion(const QString& text) override;
 
 private:
     void endOpenLine();
 
     Progress progress_ = Progress::Shown;
+    bool upgradeConsent_ = false;
     bool inPlace_;
     QMap<restore::Field, QString> fields_;
     QString lastLine_;

@@ -1,5 +1,6 @@
 // quarn-sql-restore-cli: the window's checks and restore, driven from a script.
 
+#include "cli/AttachOptions.h"
 #include "cli/BackupFiles.h"
 #include "cli/BackupListing.h"
 #include "cli/CommandLine.h"
@@ -204,8 +205,10 @@ std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& co
     auto validated =
         listsNamesOnly
             ? restore::validateConnectionAndSource(view)
-            : restore::validateRequest(view, reviews ? restore::MissingDirectory::Announce
-                                                     : restore::MissingDirectory::Leave);
+            : restore::validateRequest(
+                  view,
+                  reviews ? restore::MissingDirectory::Announce : restore::MissingDirectory::Leave,
+                  commandLine.rebuildLog ? restore::LogFile::Rebuilt : restore::LogFile::Beside);
     if (const auto* refusal = std::get_if<restore::Refusal>(&validated)) {
         view.refuse(*refusal);
         return Refused;
@@ -216,6 +219,12 @@ std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& co
         return Refused;
     }
     request->backupSet = commandLine.backupSet.value_or(1);
+    request->rebuildLog = commandLine.rebuildLog;
+    if (const auto problem = cli::refuseAttachOptions(commandLine, *request)) {
+        err << *problem << '\n' << Qt::flush;
+        return Refused;
+    }
+    view.setUpgradeConsent(commandLine.upgradeFiles || commandLine.copyFirst);
     try {
         server.checkConnectionString(restore::buildConnectionString(*request));
     } catch (const db::QueryError& error) {
@@ -320,18 +329,25 @@ int afterRestore(const Session& session, db::QueryClient& qry, bool restored = t
 // Restores, or with --script prints what a restore would send. `plan` is a sequence's; without it
 // the request's one set, or the attach.
 int restore(const Session& session, const std::optional<restore::RestorePlan>& plan) {
-    const restore::RestoreRequest& request = session.request;
+    std::optional<cli::PairCopy> copy;
+    if (session.commandLine.copyFirst) {
+        copy.emplace(session.request);
+    }
+    const restore::RestoreRequest request = copy ? copy->attachedRequest() : session.request;
     bool folderRefused = false;
+    bool copyFailed = false;
     restore::RestoreRun::BeforeFirstChange makeFolder;
     if (!session.commandLine.script && !session.commandLine.list && !request.directory.isEmpty() &&
         !platform::isServerOnlyPath(request.directory)) {
-        makeFolder = [&view = session.view, &folderRefused, directory = request.directory] {
+        makeFolder = [&view = session.view, &folderRefused, directory = request.directory, &copy,
+                      &copyFailed, &err = session.err] {
             platform::createDirectoryLevels(directory);
             folderRefused = !platform::directoryExists(directory);
             if (folderRefused) {
                 view.refuse(restore::unusableDirectory(directory));
             }
-            return !folderRefused;
+            copyFailed = !folderRefused && copy && !copy->make(err);
+            return !folderRefused && !copyFailed;
         };
     }
     cli::ScriptingQueryClient scripting(session.server, session.out);
@@ -361,7 +377,13 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
     running = &run;
     try {
         const restore::RunOutcome outcome = plan ? run.run(request, *plan) : run.run(request);
+        if (copy) {
+            copy->settle(outcome, session.err);
+        }
         if (outcome.succeeded()) {
+            if (request.rebuildLog && !session.commandLine.script) {
+                session.view.showNotice(cli::rebuiltLogText(), restore::NoticeKind::Information);
+            }
             try {
                 return afterRestore(session, qry);
             } catch (const db::StatementCancelled&) {
@@ -374,7 +396,11 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
                 return CancelledBySignal + (signal != 0 ? signal : SIGINT);
             }
         }
-        if (folderRefused) {
+        if (outcome.upgradeDeclined) {
+            session.err << cli::upgradeDeclinedText() << '\n' << Qt::flush;
+            return Refused;
+        }
+        if (folderRefused || outcome.refusal) {
             return Refused;
         }
         if (verifyFailed) {
@@ -383,11 +409,23 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
                         << Qt::flush;
             return RestoreFailed;
         }
+        if (request.rebuildLog && server.isConnected() && cli::refusedToRebuildTheLog(outcome)) {
+            session.err << cli::logNotRebuiltText() << '\n' << Qt::flush;
+        }
+        if (copyFailed) {
+            return RestoreFailed;
+        }
         if (outcome.whileConnecting && !server.isConnected()) {
             hintAtKerberos(request, session.err);
         }
         return failedRun(session, outcome);
     } catch (const db::StatementCancelled&) {
+        if (copy) {
+            restore::RunOutcome cancelled;
+            cancelled.kind = restore::RunOutcome::Kind::Failed;
+            cancelled.created = run.createdDatabase();
+            copy->settle(cancelled, session.err);
+        }
         session.view.showNotice(cancelledNotice(run.createdDatabase(), request.databaseName),
                                 restore::NoticeKind::Error);
         const int signal = interrupts.signalNumber();

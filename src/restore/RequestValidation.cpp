@@ -70,7 +70,15 @@ QString trimBlanksAndControls(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-Validated validateConnectionAndSource(ValidationView& view) {
+Refusal missingLogFile(const QString& logPath) {
+    return {Refusal::Reason::NoLogFile,
+            QStringLiteral("在相同目录中，找不到日志文件:") + logPath,
+            NoticeKind::Error,
+            {},
+            logPath};
+}
+
+Validated validateConnectionAndSource(ValidationView& view, LogFile log) {
     if (isBlank(view.fieldText(Field::b1))) {
         return Refusal{Refusal::Reason::NoServer,
                        QStringLiteral("请先输入\"服务器电脑名\""),
@@ -104,20 +112,16 @@ Validated validateConnectionAndSource(ValidationView& view) {
     request.sourcePath = view.fieldText(Field::d2);
     if (request.sourceKind == SourceKind::DataFiles) {
         request.logSourcePath = logSourcePath(request.sourcePath);
-        if (!platform::isServerOnlyPath(request.logSourcePath) &&
+        if (log == LogFile::Beside && !platform::isServerOnlyPath(request.logSourcePath) &&
             !platform::fileExists(request.logSourcePath)) {
-            return Refusal{Refusal::Reason::NoLogFile,
-                           QStringLiteral("在相同目录中，找不到日志文件:") + request.logSourcePath,
-                           NoticeKind::Error,
-                           {},
-                           request.logSourcePath};
+            return missingLogFile(request.logSourcePath);
         }
     }
     return request;
 }
 
-Validated validateRequest(ValidationView& view, MissingDirectory missing) {
-    Validated validated = validateConnectionAndSource(view);
+Validated validateRequest(ValidationView& view, MissingDirectory missing, LogFile log) {
+    Validated validated = validateConnectionAndSource(view, log);
     auto* request = std::get_if<RestoreRequest>(&validated);
     if (!request) {
         return validated;

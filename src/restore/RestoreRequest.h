@@ -20,6 +20,9 @@ struct RestoreRequest {
     QString directory; // always ends with the platform's separator once validated
     QString logSourcePath;
     int backupSet = 1; // the set of the backup device that is restored
+    // Attach the data file alone, the server making a new log; only for a database shut down
+    // cleanly, which the server itself checks.
+    bool rebuildLog = false;
 };
 
 } // namespace restore

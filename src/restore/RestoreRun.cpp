@@ -32,6 +32,16 @@ constexpr int RestoredPercentMessage = 3211;
 constexpr int LeftLoadingMessage = 4327;
 const QString NotOnlineText = QStringLiteral("恢复结束后数据库 %1 的状态是 %2，而不是 ONLINE。");
 
+// A newer server upgrades the attached files in place, and nothing downgrades them again.
+QString upgradeQuestion(const ServerVersion& server) {
+    return QStringLiteral("服务器 %1 附加这对数据文件时会就地把它们升级到自己的格式，"
+                          "此后 SQL Server 2000 再也不能打开它们，也无法降级。\r\r"
+                          "若要保留能在 SQL Server 2000 上使用的文件，请先复制这对文件再附加副本，"
+                          "或者改用 SQL Server 2000 的备份（.bak）恢复。\r\r"
+                          "仍要附加并升级这对文件吗？")
+        .arg(server.described());
+}
+
 // The first whole number of a 3211 report, so that a server in any language is understood.
 std::optional<int> restoredPercent(const db::ServerMessage& message) {
     static const QRegularExpression wholeNumber(QStringLiteral("[0-9]+"));
@@ -96,6 +106,8 @@ RunOutcome RestoreRun::run(const RestoreRequest& request) {
 RunOutcome RestoreRun::run(const RestoreRequest& request, const RestorePlan& plan) {
     versionRefusal_.reset();
     contents_.reset();
+    refusal_.reset();
+    upgradeDeclined_ = false;
     changing_ = false;
     bool connecting = true;
     view_.clearProgressLines();
@@ -111,11 +123,8 @@ RunOutcome RestoreRun::run(const RestoreRequest& request, const RestorePlan& pla
             if (!restoreBackup(request, plan)) {
                 return outcome(RunOutcome::Kind::Refused);
             }
-        } else {
-            if (!readyForFirstChange()) {
-                return outcome(RunOutcome::Kind::Refused);
-            }
-            attachDataFiles(request);
+        } else if (!attachDataFiles(request)) {
+            return outcome(RunOutcome::Kind::Refused);
         }
         view_.showNotice(SuccessNotice, NoticeKind::Information);
         view_.setOuterWidth(WidenedWindowWidth);
@@ -137,6 +146,8 @@ RunOutcome RestoreRun::outcome(RunOutcome::Kind kind) const {
     ended.kind = kind;
     ended.versionRefusal = versionRefusal_;
     ended.created = created_;
+    ended.refusal = refusal_;
+    ended.upgradeDeclined = upgradeDeclined_;
     return ended;
 }
 
@@ -350,10 +361,42 @@ bool RestoreRun::readyForFirstChange() const {
     return !beforeFirstChange_ || beforeFirstChange_();
 }
 
-void RestoreRun::attachDataFiles(const RestoreRequest& request) {
+// False when the run ends before the attach: the server lacks the log, the operator keeps the
+// files from an upgrade, or the step before the first change said no.
+bool RestoreRun::attachDataFiles(const RestoreRequest& request) {
+    const std::optional<ServerVersion> server = parseServerVersion(qry_.serverVersion());
+    const bool newer = server && server->isNewerThan2000();
+    if (!request.rebuildLog && !serverHasLogFile(request)) {
+        return false;
+    }
+    if (newer && !view_.askQuestion(upgradeQuestion(*server))) {
+        upgradeDeclined_ = true;
+        return false;
+    }
+    if (!readyForFirstChange()) {
+        return false;
+    }
     AddProgressLine(AttachLine);
-    executeCreating(attachStatement(request), request);
+    executeCreating(request.rebuildLog ? attachRebuildingLogStatement(request, newer)
+                                       : attachStatement(request),
+                    request);
     MarkProgressOK();
+    return true;
+}
+
+// A log only the server can see is looked for by the server before the attach, so that it is
+// refused as a missing log here is, instead of by the server's error after the attach was sent.
+bool RestoreRun::serverHasLogFile(const RestoreRequest& request) {
+    if (!platform::isServerOnlyPath(request.logSourcePath)) {
+        return true;
+    }
+    openQuery(fileExistStatement(request.logSourcePath));
+    if (!qry_.atEnd() && qry_.fieldText(QStringLiteral("File Exists")) == u"1") {
+        return true;
+    }
+    refusal_ = missingLogFile(request.logSourcePath);
+    view_.showNotice(refusal_->notice, refusal_->kind);
+    return false;
 }
 
 // A connection kept from an earlier run dies with a server restart. Only the connection test,

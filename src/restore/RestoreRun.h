@@ -2,6 +2,7 @@
 
 #include "db/QueryClient.h"
 #include "restore/BackupContents.h"
+#include "restore/RequestValidation.h"
 #include "restore/RestorePlan.h"
 #include "restore/RestoreRequest.h"
 #include "restore/RestoreView.h"
@@ -33,6 +34,8 @@ struct RunOutcome {
     bool whileConnecting = false;                 // the connection test never answered
     std::optional<VersionRefusal> versionRefusal; // why the server cannot restore the backup
     CreatedDatabase created = CreatedDatabase::None;
+    std::optional<Refusal> refusal; // the run's own check of the input (a log the server lacks)
+    bool upgradeDeclined = false;   // 否 to the question before a newer server upgrades the files
 
     bool succeeded() const { return kind == Kind::Succeeded; }
 };
@@ -85,13 +88,16 @@ private:
     void dropCreatedDatabase(const RestoreRequest& request, const BackupContents& contents);
     bool readyForFirstChange() const;
     RunOutcome outcome(RunOutcome::Kind kind) const;
-    void attachDataFiles(const RestoreRequest& request);
+    bool attachDataFiles(const RestoreRequest& request);
+    bool serverHasLogFile(const RestoreRequest& request);
 
     db::QueryClient& qry_;
     RestoreView& view_;
     BeforeFirstChange beforeFirstChange_;
     CreatedDatabase created_ = CreatedDatabase::None;
     std::optional<VersionRefusal> versionRefusal_;
+    std::optional<Refusal> refusal_;
+    bool upgradeDeclined_ = false;
     bool changing_ = false; // the create or the attach has been sent
     QString leftLoading_;   // the server's 4327 during the last restore step
     std::optional<BackupContents> contents_;

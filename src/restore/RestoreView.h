@@ -19,6 +19,8 @@ public:
     // Paints the progress area at once, not when events are next processed.
     virtual void repaintProgressNow() = 0;
     virtual void setOuterWidth(int pixels) = 0;
+    // A modal question in the notice's style, with 是 and 否; true for 是.
+    virtual bool askQuestion(const QString& text) = 0;
 
 protected:
     ~RestoreView() = default;

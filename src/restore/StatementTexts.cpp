@@ -123,6 +123,15 @@ QString attachStatement(const RestoreRequest& request) {
            literal(request.sourcePath) + ", " + literal(request.logSourcePath);
 }
 
+QString attachRebuildingLogStatement(const RestoreRequest& request, bool newerThan2000) {
+    if (!newerThan2000) {
+        return "exec sp_attach_single_file_db " + literal(request.databaseName) + " , " +
+               literal(request.sourcePath);
+    }
+    return "CREATE DATABASE " + bracketed(request.databaseName) +
+           " ON (FILENAME = " + literal(request.sourcePath) + ") FOR ATTACH_REBUILD_LOG";
+}
+
 QString dropStatement(const QString& databaseName) {
     return "DROP DATABASE " + bracketed(databaseName);
 }

@@ -31,6 +31,9 @@ QString createStatement(const RestoreRequest& request, const BackupContents& con
 QString restoreStatement(const RestoreRequest& request, const BackupContents& contents,
                          const RestorePlan& plan, qsizetype step);
 QString attachStatement(const RestoreRequest& request);
+// The data file alone, the server making a new log: SQL Server 2000's procedure, or the create
+// that replaced it from 2005 on.
+QString attachRebuildingLogStatement(const RestoreRequest& request, bool newerThan2000);
 QString dropStatement(const QString& databaseName);
 // The database's state as text ("ONLINE", "RESTORING", ...), one row, column "Status".
 QString databaseStateStatement(const QString& databaseName);

@@ -22,6 +22,7 @@ struct WindowSeams {
     // Where the defaults file is looked for, and the clock that names a new database without it.
     std::function<QString()> executableDir = QCoreApplication::applicationDirPath;
     std::function<QDateTime()> now = QDateTime::currentDateTime;
+    QuestionAsker askQuestion = askQuestionBox;
 };
 
 } // namespace ui

@@ -2,6 +2,7 @@
 #include "StandinProcess.h"
 #include "db/OdbcQueryClient.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -174,6 +175,11 @@ TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryM
     const QString longDir =
         writeDefaults("long.ini", QStringEncoder("GBK").encode("[初始默认值]\n数据库存放目录=") +
                                       QByteArray(3000, 'x'));
+    // A pair whose log is there, and a file where --copy-first would put its copy.
+    const QString pair = server.scratch() + "/Pair";
+    for (const char* file : {"Pair_Data.mdf", "Pair_Log.LDF", "Taken_Data.MDF"}) {
+        writeDefaults(file, "x");
+    }
     const struct {
         QStringList arguments;
         QString notice;
@@ -207,6 +213,17 @@ TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryM
          "no such file: " + server.scratch() + "/Gone.bak"},
         {restoreArguments(QString(129, u'n')),
          QStringLiteral("the name of the new database (--name) is longer than 128 characters")},
+        {restoreArguments("X") + QStringList{"--rebuild-log"},
+         QStringLiteral("--upgrade-files, --copy-first and --rebuild-log attach data files")},
+        {{"--server", server.dataSource(), "--user", "sa", "--mdf", "D:\\old\\Shop_Data.mdf",
+          "--name", "X", "--dir", dataDir, "--copy-first"},
+         QStringLiteral("--copy-first copies files on this machine")},
+        {{"--server", server.dataSource(), "--user", "sa", "--mdf", pair + "_Data.mdf", "--name",
+          "X", "--dir", dataDir, "--rebuild-log"},
+         "attach the pair without --rebuild-log: " + pair + "_Log.LDF"},
+        {{"--server", server.dataSource(), "--user", "sa", "--mdf", pair + "_Data.mdf", "--name",
+          "Taken", "--dir", server.scratch(), "--copy-first"},
+         "would overwrite an existing file: " + server.scratch() + "/Taken_Data.MDF"},
     };
     for (const auto& row : rows) {
         for (const bool script : {false, true}) {
@@ -905,6 +922,16 @@ TEST_F(CliAgainstStandin, WindowsPathsAreLeftToTheServer) {
     EXPECT_TRUE(server.catalogueText().contains("Attached"))
         << server.catalogueText().toStdString();
 
+    // A log the server lacks is refused as one missing here is, and nothing is attached.
+    ASSERT_TRUE(QFile::copy(disk.filePath("old/Old_Data.MDF"), disk.filePath("old/Lost_Data.MDF")));
+    outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--mdf",
+                      "D:\\old\\Lost_Data.MDF", "--name", "Lost"});
+    EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
+    EXPECT_TRUE(
+        outcome.err.contains(QStringLiteral("在相同目录中，找不到日志文件:D:\\old\\Lost_Log.LDF")))
+        << describe(outcome);
+    EXPECT_TRUE(server.batches().last().startsWith("exec master..xp_fileexist"));
+
     outcome = restoreInto("Nowhere", "D:\\nope");
     EXPECT_EQ(outcome.exitCode, 1) << describe(outcome);
     EXPECT_EQ(outcome.out,
@@ -913,6 +940,121 @@ TEST_F(CliAgainstStandin, WindowsPathsAreLeftToTheServer) {
         << describe(outcome);
     EXPECT_TRUE(server.batches().last().startsWith("CREATE DATABASE [Nowhere]"));
     EXPECT_FALSE(disk.exists("nope"));
+}
+
+namespace {
+
+QByteArray checksum(const QString& path) {
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
+}
+
+// Restores the backup as `name` into its own folder of the scratch folder, then detaches it as an
+// operator would: a pair of files shut down cleanly. Gives the data file's path.
+QString detachedPair(const quarn_test::StandinProcess& server, const QString& backup,
+                     const QString& name) {
+    const QString folder = server.scratch() + "/" + name;
+    const Outcome restored = runCli({"--server", server.dataSource(), "--user", "sa", "--backup",
+                                     backup, "--name", name, "--dir", folder});
+    EXPECT_EQ(restored.exitCode, 0) << describe(restored);
+    db::OdbcQueryClient detach;
+    detach.setConnectionString(server.connectionString());
+    detach.setStatement("exec sp_detach_db N'" + name + "'");
+    EXPECT_NO_THROW(detach.execute());
+    return folder + "/" + name + "_Data.MDF";
+}
+
+} // namespace
+
+// A SQL Server 2000 pair attached to SQL Server 2008 is upgraded for good: only with the operator's
+// word, or as copies that leave the originals as they were.
+TEST(CliVersions, ANewerServerAttachesA2000PairOnlyWhenToldAndCopyFirstKeepsTheOriginals) {
+    if (quarn_test::StandinProcess::binary().isEmpty()) {
+        GTEST_SKIP() << "the stand-in was not built";
+    }
+    quarn_test::StandinProcess server;
+    ASSERT_TRUE(server.start()) << server.errorString().toStdString();
+    const QString backup = server.scratch() + "/Shop.bak";
+    ASSERT_TRUE(server.makeBackup(backup, "Shop", {"D:Shop_Data:1M", "L:Shop_Log:1M"}));
+    const QString data = detachedPair(server, backup, "Old");
+    const QString log = server.scratch() + "/Old/Old_Log.LDF";
+    const QByteArray dataSum = checksum(data);
+    const QByteArray logSum = checksum(log);
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start({.version = "2008"})) << server.errorString().toStdString();
+    const QString dataDir = server.scratch() + "/data";
+    const qsizetype before = server.batches().size(); // the log goes on across the restart
+    const auto attach = [&](const QString& name, const QStringList& options) {
+        return runCli(QStringList{"--server", server.dataSource(), "--user", "sa", "--mdf", data,
+                                  "--name", name, "--dir", dataDir} +
+                      options);
+    };
+
+    Outcome outcome = attach("Refused", {});
+    EXPECT_EQ(outcome.exitCode, 2) << describe(outcome);
+    EXPECT_TRUE(outcome.err.contains(
+        QStringLiteral("服务器 SQL Server 2008 (10.0.5500) 附加这对数据文件时会就地把它们升级")))
+        << describe(outcome);
+    EXPECT_TRUE(outcome.err.contains("Give --copy-first")) << describe(outcome);
+    EXPECT_EQ(server.batches().mid(before).join("").trimmed(), "SELECT GETDATE()");
+    EXPECT_EQ(checksum(data), dataSum);
+    EXPECT_EQ(checksum(log), logSum);
+
+    outcome = attach("Copied", {"--copy-first"});
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_EQ(server.batches().last().trimmed(), "exec sp_attach_db N'Copied' , N'" + dataDir +
+                                                     "/Copied_Data.MDF', N'" + dataDir +
+                                                     "/Copied_Log.LDF'");
+    EXPECT_EQ(checksum(data), dataSum);
+    EXPECT_EQ(checksum(log), logSum);
+    EXPECT_TRUE(server.catalogueText().contains("db Copied ONLINE"))
+        << server.catalogueText().toStdString();
+
+    outcome = attach("Upgraded", {"--upgrade-files"});
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_NE(checksum(data), dataSum) << "the server did not upgrade the files it attached";
+    EXPECT_TRUE(server.catalogueText().contains("db Upgraded ONLINE"));
+    EXPECT_FALSE(server.catalogueText().contains("Refused"));
+}
+
+// Without its log a data file is attached alone, and the server makes a new log, only for a
+// database shut down cleanly; one copied from a database that is online is refused and nothing is
+// left, and nothing forces a rebuild.
+TEST_P(CliAgainstEachServer, RebuildLogAttachesACleanlyDetachedFileAndNoOtherOne) {
+    const QString clean = detachedPair(server, backup, "Clean");
+    ASSERT_TRUE(QFile::remove(server.scratch() + "/Clean/Clean_Log.LDF"));
+    ASSERT_EQ(runCli(restoreArguments("Online")).exitCode, 0);
+    QDir(server.scratch()).mkdir("copied");
+    const QString copied = server.scratch() + "/copied/Copied_Data.mdf";
+    ASSERT_TRUE(QFile::copy(dataDir + "/Online_Data.MDF", copied));
+    const bool newer = serverVersion() != "2000";
+    const auto attachAlone = [&](const QString& file, const QString& name) {
+        QStringList arguments{
+            "--server", server.dataSource(), "--user", "sa", "--mdf", file, "--name", name, "--dir",
+            dataDir,    "--rebuild-log"};
+        return runCli(newer ? arguments + QStringList{"--upgrade-files"} : arguments);
+    };
+
+    Outcome outcome = attachAlone(clean, "Rebuilt");
+    ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
+    EXPECT_EQ(server.batches().last().trimmed(),
+              newer ? "CREATE DATABASE [Rebuilt] ON (FILENAME = N'" + clean +
+                          "') FOR ATTACH_REBUILD_LOG"
+                    : "exec sp_attach_single_file_db N'Rebuilt' , N'" + clean + "'");
+    EXPECT_TRUE(server.catalogueText().contains("db Rebuilt ONLINE"))
+        << server.catalogueText().toStdString();
+    EXPECT_TRUE(outcome.err.contains("the log chain starts again here")) << describe(outcome);
+
+    const int sent = server.batches().size();
+    outcome = attachAlone(copied, "Broken");
+    EXPECT_EQ(outcome.exitCode, 1) << describe(outcome);
+    EXPECT_TRUE(outcome.err.contains("The server did not rebuild the log")) << describe(outcome);
+    EXPECT_FALSE(server.catalogueText().contains("Broken"));
+    EXPECT_EQ(QDir(server.scratch() + "/copied").entryList(QDir::Files),
+              QStringList{"Copied_Data.mdf"});
+    // The connection test and the one attach, nothing forced after it.
+    EXPECT_EQ(server.batches().size(), sent + 2) << server.batches().join("|").toStdString();
 }
 
 namespace {

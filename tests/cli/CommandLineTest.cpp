@@ -36,7 +36,10 @@ QString described(const CommandLine& c) {
                        shown(c.backupSet),
                        shown(c.until),
                        shown(c.database),
-                       c.asksForSequence() ? "sequence" : "-"}
+                       c.asksForSequence() ? "sequence" : "-",
+                       c.upgradeFiles ? "upgrade" : "-",
+                       c.copyFirst ? "copy" : "-",
+                       c.rebuildLog ? "rebuild" : "-"}
         .join(", ");
 }
 
@@ -77,6 +80,9 @@ TEST(CommandLineParsing, ArgumentsGiveTheOptionsOrTheExactRefusal) {
     attach.mdf = "Shop_Data.mdf";
     attach.defaultsFile = "d.ini";
     attach.script = true;
+    CommandLine attachAlone;
+    attachAlone.mdf = "Shop_Data.mdf";
+    attachAlone.upgradeFiles = attachAlone.copyFirst = attachAlone.rebuildLog = true;
     CommandLine named;
     named.backups = {"a.bak"};
     named.database = "Shop";
@@ -92,6 +98,8 @@ TEST(CommandLineParsing, ArgumentsGiveTheOptionsOrTheExactRefusal) {
         {{"--windows-auth", "--mdf", "Shop_Data.mdf", "--defaults", "d.ini", "--script"},
          described(attach)},
         {{"--backup", "a.bak", "--database", "Shop"}, described(named)},
+        {{"--mdf", "Shop_Data.mdf", "--rebuild-log", "--copy-first", "--upgrade-files"},
+         described(attachAlone)},
         {{"--name", "x", "-h"}, "help"},
         {{"--bogus"}, "refused: Unknown option 'bogus'."},
         {{"--server"}, "refused: Missing value after '--server'."},

@@ -25,6 +25,9 @@ struct FakeDesktop {
     QList<ui::FileDialogState> dialogStarts;
     std::deque<std::optional<ui::FileDialogState>> dialogAnswers;
     QList<QUrl> openedUrls;
+    // Answers to questions in turn (true: 是); without one the answer is 否. A question is recorded
+    // among the notices with the kind Question.
+    std::deque<bool> questionAnswers;
     bool openUrlSucceeds = true;
     // The test binary's folder holds no defaults file; tests that want one point elsewhere.
     QString executableDir = QCoreApplication::applicationDirPath();
@@ -54,6 +57,15 @@ struct FakeDesktop {
             },
             [this] { return executableDir; },
             [this] { return now; },
+            [this](QWidget* owner, const QString& text) {
+                notices.append({owner, text, restore::NoticeKind::Question,
+                                QGuiApplication::clipboard()->text()});
+                const bool yes = !questionAnswers.empty() && questionAnswers.front();
+                if (!questionAnswers.empty()) {
+                    questionAnswers.pop_front();
+                }
+                return yes;
+            },
         };
     }
 };

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <optional>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -20,6 +22,9 @@ public:
         timer_.start(10);
     }
 
+    // For a question: the key pressed, or the button of this text clicked, instead of OK.
+    std::optional<Qt::Key> key;
+    QString click;
     bool found = false;
     QString title;
     QString text;
@@ -29,6 +34,8 @@ public:
     bool onTop = false;
     Qt::WindowModality modality = Qt::NonModal;
     QWidget* owner = nullptr;
+    QStringList buttonTexts;
+    QString defaultText;
 
 private:
     void answer() {
@@ -46,7 +53,21 @@ private:
             onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
             modality = box->windowModality();
             owner = box->parentWidget();
-            box->button(QMessageBox::Ok)->click();
+            for (QAbstractButton* button : box->buttons()) {
+                buttonTexts << button->text();
+            }
+            defaultText = box->defaultButton() ? box->defaultButton()->text() : QString();
+            if (key) {
+                QTest::keyClick(box, *key);
+            } else if (!click.isEmpty()) {
+                for (QAbstractButton* button : box->buttons()) {
+                    if (button->text() == click) {
+                        button->click();
+                    }
+                }
+            } else {
+                box->button(QMessageBox::Ok)->click();
+            }
         }
     }
 
@@ -62,6 +83,8 @@ private slots:
     void noticeBox_data();
     void noticeBox();
     void focusReturnsAfterNotice();
+    void question_data();
+    void question();
     void filterTexts_data();
     void filterTexts();
 };
@@ -121,6 +144,38 @@ void NoticeBoxTest::focusReturnsAfterNotice() {
     QCOMPARE(QApplication::focusWidget(), second);
     first->setFocus();
     QCOMPARE(QApplication::focusWidget(), first);
+}
+
+// 否 is the answer unless 是 is chosen: the default button, Esc and closing all say no.
+void NoticeBoxTest::question_data() {
+    QTest::addColumn<std::optional<Qt::Key>>("key");
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("Enter takes the default") << std::optional(Qt::Key_Return) << false;
+    QTest::newRow("Esc") << std::optional(Qt::Key_Escape) << false;
+    QTest::newRow("是 clicked") << std::optional<Qt::Key>() << true;
+}
+
+void NoticeBoxTest::question() {
+    QFETCH(std::optional<Qt::Key>, key);
+    QFETCH(bool, answer);
+    QWidget owner;
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+
+    BoxAnswerer seen;
+    seen.key = key;
+    seen.click = u"\u662f"_s; // 是
+    QCOMPARE(ui::askQuestionBox(&owner, u"a\r\rb"_s), answer);
+
+    QVERIFY2(seen.found, "no message box was shown");
+    QCOMPARE(seen.title, u"\u6ce8\u610f"_s); // 注意
+    QCOMPARE(seen.text, u"a\n\nb"_s);
+    QCOMPARE(seen.icon, QMessageBox::Question);
+    seen.buttonTexts.sort();
+    QCOMPARE(seen.buttonTexts, QStringList({u"\u5426"_s, u"\u662f"_s})); // 否 是
+    QCOMPARE(seen.defaultText, u"\u5426"_s);
+    QVERIFY2(seen.onTop, "the question is not kept on top");
+    QCOMPARE(seen.modality, Qt::ApplicationModal);
 }
 
 void NoticeBoxTest::filterTexts_data() {

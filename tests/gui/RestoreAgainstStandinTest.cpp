@@ -11,6 +11,7 @@
 #include "restore/StatementTexts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <QtTest>
@@ -77,6 +78,7 @@ private slots:
     void everyFileLandsInTheTargetFolder();
     void anOtherTargetThatExistsIsRefusedBeforeTheCreate();
     void windowsPathsAreLeftToTheServer();
+    void attachAsksBeforeANewerServerUpgradesTheFiles();
 
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
@@ -474,9 +476,28 @@ void RestoreAgainstStandinTest::windowsPathsAreLeftToTheServer() {
     click("d1");
     find<QLineEdit>("e1")->setText(u"Attached"_s);
     desktop.notices.clear();
+    desktop.questionAnswers = {true}; // a newer server's question before the upgrade
     pressStart();
-    QVERIFY2(desktop.notices.size() == 1 && desktop.notices[0].text == SuccessNotice,
+    QVERIFY2(desktop.notices.size() == 1 + (version != u"2000"_s) &&
+                 desktop.notices.last().text == SuccessNotice,
              qPrintable(describe(desktop.notices)));
+
+    // A log the server cannot find is refused as one missing here is, before any attach.
+    QVERIFY(QFile::remove(disk.filePath(u"old/Old_Log.LDF"_s)));
+    QVERIFY(
+        QFile::copy(disk.filePath(u"old/Old_Data.MDF"_s), disk.filePath(u"old/Lost_Data.MDF"_s)));
+    desktop.dialogAnswers.push_back(FakeDesktop::chosen(u"D:\\old\\Lost_Data.MDF"_s, 0));
+    click("d1");
+    find<QLineEdit>("e1")->setText(u"Lost"_s);
+    desktop.notices.clear();
+    pressStart();
+    // 在相同目录中，找不到日志文件:
+    QCOMPARE(
+        describe(desktop.notices),
+        u"\u5728\u76f8\u540c\u76ee\u5f55\u4e2d\uff0c\u627e\u4e0d\u5230\u65e5\u5fd7\u6587\u4ef6:D:\\old\\Lost_Log.LDF"_s);
+    QVERIFY(desktop.notices[0].kind == restore::NoticeKind::Error);
+    QCOMPARE(standin.batches().last().trimmed(),
+             u"exec master..xp_fileexist N'D:\\old\\Lost_Log.LDF'"_s);
 
     QTest::mouseClick(find<QWidget>("c3"), Qt::LeftButton);
     desktop.dialogAnswers.push_back(FakeDesktop::chosen(u"D:\\Shop.bak"_s, 0));
@@ -491,6 +512,58 @@ void RestoreAgainstStandinTest::windowsPathsAreLeftToTheServer() {
     QCOMPARE(progress(), QStringList({ConnectLine + OkMark, CreateLine}).join(u'\n'));
     QVERIFY(standin.batches().last().startsWith(u"CREATE DATABASE [Nowhere]"_s));
     QVERIFY(!disk.exists(u"nope"_s));
+}
+
+// A server newer than SQL Server 2000 upgrades attached files for good, so the window asks first:
+// 否 changes nothing and shows no error, 是 attaches. SQL Server 2000 is sent what it always was.
+void RestoreAgainstStandinTest::attachAsksBeforeANewerServerUpgradesTheFiles() {
+    const QString folder = restoreInto(backupPath, u"Pair"_s);
+    QVERIFY2(send({u"exec sp_detach_db N'Pair'"_s}).isEmpty(), "the pair was not detached");
+    QFile data(folder + u"Pair_Data.MDF"_s);
+    QVERIFY(data.open(QIODevice::ReadOnly));
+    const QByteArray before = data.readAll();
+    data.close();
+    QTest::mouseClick(find<QWidget>("c4"), Qt::LeftButton);
+    desktop.dialogAnswers.push_back(FakeDesktop::chosen(data.fileName(), 0));
+    click("d1");
+    find<QLineEdit>("e1")->setText(u"Attached2"_s);
+    const qsizetype sent = standin.batches().size();
+    // The window's statements end with a line break.
+    const auto sentSince = [this](qsizetype first) {
+        QStringList batches = standin.batches().mid(first);
+        for (QString& batch : batches) {
+            batch = batch.trimmed();
+        }
+        return batches;
+    };
+    desktop.notices.clear();
+    desktop.questionAnswers = {false};
+    pressStart();
+
+    const QString attach = u"exec sp_attach_db N'Attached2' , N'"_s + data.fileName() + u"', N'"_s +
+                           folder + u"Pair_Log.LDF'"_s;
+    if (version == u"2000"_s) {
+        QCOMPARE(describe(desktop.notices), SuccessNotice);
+        QCOMPARE(sentSince(sent), QStringList({u"SELECT GETDATE()"_s, attach}));
+        return;
+    }
+    QCOMPARE(desktop.notices.size(), 1);
+    QVERIFY(desktop.notices[0].kind == restore::NoticeKind::Question);
+    QVERIFY2(desktop.notices[0].text.contains(u"SQL Server 2008 (10.0.5500)"_s) &&
+                 desktop.notices[0].text.contains(u"SQL Server 2000"_s),
+             qPrintable(desktop.notices[0].text));
+    QCOMPARE(sentSince(sent), QStringList{u"SELECT GETDATE()"_s});
+    QVERIFY(!standin.catalogueText().contains(u"Attached2"_s));
+    QVERIFY(data.open(QIODevice::ReadOnly));
+    QVERIFY2(data.readAll() == before, "the data file changed");
+    data.close();
+
+    desktop.notices.clear();
+    desktop.questionAnswers = {true};
+    pressStart();
+    QCOMPARE(desktop.notices.size(), 2);
+    QCOMPARE(desktop.notices[1].text, SuccessNotice);
+    QCOMPARE(sentSince(sent).last(), attach);
 }
 
 // Exits 77, which CTest counts as skipped, when this build has no stand-in.

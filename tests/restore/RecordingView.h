@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <deque>
 #include <utility>
 #include <vector>
 
@@ -41,5 +42,16 @@ public:
     void showNotice(const QString& text, restore::NoticeKind kind) override {
         notices.emplace_back(text, kind);
         events << QStringLiteral("notice");
+    }
+    // Questions are recorded as notices of their kind and answered from `answers` in turn, then 否.
+    std::deque<bool> answers;
+    bool askQuestion(const QString& text) override {
+        notices.emplace_back(text, restore::NoticeKind::Question);
+        events << QStringLiteral("question");
+        const bool yes = !answers.empty() && answers.front();
+        if (!answers.empty()) {
+            answers.pop_front();
+        }
+        return yes;
     }
 };

@@ -1,6 +1,7 @@
 #include "restore/RestoreRun.h"
 #include "FakeQueryClient.h"
 #include "RecordingView.h"
+#include "platform/ServerPath.h"
 #include "restore/AfterRestoreChecks.h"
 #include "restore/StatementTexts.h"
 #include "restore/TargetPaths.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 
 using namespace restore;
 
@@ -242,6 +244,89 @@ TEST(RestoreRun, DataFilesAttachTheFileAndItsLog) {
     ASSERT_EQ(view.notices.size(), 1u);
     EXPECT_EQ(view.notices[0].second, NoticeKind::Information);
     EXPECT_EQ(view.outerWidth, WidenedWindowWidth);
+}
+
+// A newer server upgrades attached files for good, so it is asked first; 否 ends the run without a
+// notice or a change. A log only the server can see is looked for there before the attach.
+TEST(RestoreRun, AttachSendsWhatEachServerNeedsAndAsksBeforeAnUpgrade) {
+    const QString Attach2000 =
+        "exec sp_attach_db N'NewDB' , N'/old/Shop_Data.mdf', N'/old/Shop_Log.LDF'";
+    const struct {
+        const char* name;
+        QString version;
+        bool rebuildLog;
+        std::deque<bool> answers;
+        QStringList sent; // after the connection test
+        RunOutcome::Kind kind;
+        bool asked;
+    } rows[] = {
+        {"2000", "8.00.2039", false, {}, {Attach2000}, RunOutcome::Kind::Succeeded, false},
+        {"2008, 否", "10.00.5500", false, {false}, {}, RunOutcome::Kind::Refused, true},
+        {"2008, 是", "10.00.5500", false, {true}, {Attach2000}, RunOutcome::Kind::Succeeded, true},
+        {"2000, new log",
+         "8.00.2039",
+         true,
+         {},
+         {"exec sp_attach_single_file_db N'NewDB' , N'/old/Shop_Data.mdf'"},
+         RunOutcome::Kind::Succeeded,
+         false},
+        {"2008, new log",
+         "10.00.5500",
+         true,
+         {true},
+         {"CREATE DATABASE [NewDB] ON (FILENAME = N'/old/Shop_Data.mdf') FOR ATTACH_REBUILD_LOG"},
+         RunOutcome::Kind::Succeeded,
+         true},
+    };
+    for (const auto& row : rows) {
+        FakeQueryClient qry;
+        qry.version = row.version;
+        RecordingView view;
+        view.answers = row.answers;
+        RestoreRequest r = request(SourceKind::DataFiles);
+        r.rebuildLog = row.rebuildLog;
+
+        const RunOutcome outcome = RestoreRun(qry, view).run(r);
+
+        EXPECT_EQ(outcome.kind, row.kind) << row.name;
+        EXPECT_EQ(outcome.upgradeDeclined, row.kind == RunOutcome::Kind::Refused) << row.name;
+        EXPECT_EQ(qry.sent, QStringList{"SELECT GETDATE()"} + row.sent)
+            << row.name << ": " << qry.sent.join("|").toStdString();
+        const bool succeeded = row.kind == RunOutcome::Kind::Succeeded;
+        ASSERT_EQ(view.notices.size(), std::size_t(row.asked) + std::size_t(succeeded)) << row.name;
+        if (row.asked) {
+            EXPECT_EQ(view.notices[0].second, NoticeKind::Question) << row.name;
+            EXPECT_TRUE(view.notices[0].first.startsWith("服务器 SQL Server 2008 (10.0.5500) "))
+                << view.notices[0].first.toStdString();
+            EXPECT_TRUE(view.notices[0].first.contains("SQL Server 2000 再也不能打开它们"));
+        }
+        EXPECT_EQ(view.lines.size(), succeeded ? 2 : 1) << row.name;
+    }
+}
+
+TEST(RestoreRun, ALogOnlyTheServerSeesIsLookedForThereBeforeTheAttach) {
+    FakeQueryClient qry;
+    qry.version = "10.00.5500";
+    qry.rows = {{{"FILE EXISTS", "0"}, {"FILE IS A DIRECTORY", "0"}}};
+    RecordingView view;
+    view.answers = {true};
+    RestoreRequest r = request(SourceKind::DataFiles);
+    r.sourcePath = R"(D:\old\Shop_Data.mdf)";
+    r.logSourcePath = logSourcePath(r.sourcePath);
+    if (!platform::isServerOnlyPath(r.sourcePath)) {
+        GTEST_SKIP() << "a Windows path is this machine's own here";
+    }
+
+    const RunOutcome outcome = RestoreRun(qry, view).run(r);
+
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::Refused);
+    ASSERT_TRUE(outcome.refusal.has_value());
+    EXPECT_EQ(outcome.refusal->reason, Refusal::Reason::NoLogFile);
+    EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()",
+                                     R"(exec master..xp_fileexist N'D:\old\Shop_Log.LDF')"}));
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].first, "在相同目录中，找不到日志文件:" + r.logSourcePath);
+    EXPECT_EQ(view.notices[0].second, NoticeKind::Error);
 }
 
 // A failure anywhere ends the run with one error notice carrying the client's text; only the

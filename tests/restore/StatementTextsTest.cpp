@@ -191,6 +191,11 @@ TEST(StatementText, QuotesApostrophesAndClosingBrackets) {
               "RESTORE FILELISTONLY FROM  DISK = N'/bak/a''b.bak'");
     EXPECT_EQ(attachStatement(request),
               "exec sp_attach_db N'O''Brien]DB' , N'/bak/a''b.bak', N'/x/o''k_Log.LDF'");
+    EXPECT_EQ(attachRebuildingLogStatement(request, false),
+              "exec sp_attach_single_file_db N'O''Brien]DB' , N'/bak/a''b.bak'");
+    EXPECT_EQ(attachRebuildingLogStatement(request, true),
+              "CREATE DATABASE [O'Brien]]DB] ON (FILENAME = N'/bak/a''b.bak') FOR "
+              "ATTACH_REBUILD_LOG");
 }
 
 // A name that would climb out of the folder or that Windows cannot hold as a file name still

@@ -46,6 +46,8 @@ TEST(Parser, KeywordsInAnyCaseAndAnyBlanks) {
         {"-- a comment\r\nBACKUP DATABASE [x] TO DISK = N'/b.bak' WITH INIT", "backup"},
         {"/* block\r\n comment */ exec sp_detach_db N'x'", "detach"},
         {"EXECUTE master.dbo.sp_attach_db @dbname = N'x', @filename1 = N'/a.mdf'", "attach"},
+        {"exec sp_attach_single_file_db @dbname = N'x', @physname = N'/a.mdf'", "attach"},
+        {"CREATE DATABASE [x] ON (FILENAME = N'/a.mdf') FOR ATTACH_REBUILD_LOG", "attach"},
         {"drop   database\r\n[x]", "drop"},
         {"set textsize 2147483647\nset ansi_nulls on", "set"},
         {"restore verifyonly from disk = N'/a.bak' with file = 2, move N'a' to N'/b', checksum",
@@ -151,6 +153,8 @@ TEST(Parser, SyntaxErrorsNameTheTokenAndLine) {
         {"CREATE DATABASE [unterminated", 1, "[unterminated"},
         {"exec sp_who", 1, "sp_who"},
         {"exec sp_attach_db N'only a name'", 1, "only a name"},
+        {"exec sp_attach_single_file_db N'x', N'/a.mdf', N'/a.ldf'", 1, "/a.ldf"},
+        {"CREATE DATABASE [x] ON (FILENAME = N'/a') FOR ATTACH", 1, "FOR"},
         {"", 1, ""},
     };
     for (const Case& c : cases) {

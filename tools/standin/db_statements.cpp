@@ -71,6 +71,8 @@ void proc_failed(Context& c) {
 } // namespace
 
 void run_create(const sql::CreateDatabase& s, Context& c) {
+    if (s.rebuild_log)
+        return run_create_rebuilding_log(s, c);
     std::lock_guard lock(c.catalogue.mutex());
     if (c.catalogue.find(s.name)) {
         c.r.error(1801, msg::db_exists(s.name));
@@ -136,6 +138,8 @@ void run_create(const sql::CreateDatabase& s, Context& c) {
 }
 
 void run_attach(const sql::AttachDb& s, Context& c) {
+    if (s.single_file)
+        return run_attach_rebuilding_log(s.name, s.files.front(), true, c);
     std::lock_guard lock(c.catalogue.mutex());
     if (c.catalogue.find(s.name)) {
         c.r.error(1801, msg::db_exists(s.name));
@@ -181,12 +185,14 @@ void run_attach(const sql::AttachDb& s, Context& c) {
             948, msg::newer_database(s.name, format->database_version, c.version.database_version));
     if (format && !can_open(c.version, *format))
         return fail(950, msg::unsupported_old_database(s.name, format->database_version));
-    // Once attached, the files have this server's format and the database's level.
+    // Once attached, the files have this server's format and the database's level, and are open.
     for (std::size_t i = 0; i < headers.size(); ++i) {
-        if (headers[i].format == &c.version && headers[i].level == db.level)
+        if (headers[i].format == &c.version && headers[i].level == db.level &&
+            !headers[i].shut_down_cleanly)
             continue;
         headers[i].format = &c.version;
         headers[i].level = db.level;
+        headers[i].shut_down_cleanly = false;
         if (!rewrite_data_header(db.files[i].path, headers[i]))
             return fail(5105, msg::device_activation(db.files[i].path));
     }
@@ -215,6 +221,14 @@ void run_detach(const sql::DetachDb& s, Context& c) {
         c.r.error(3703, "Cannot detach the database " + msg::q(db->name) +
                             " because it is currently in use.");
         return proc_failed(c);
+    }
+    // A detached database was shut down cleanly: a server may rebuild its log.
+    for (const DbFile& f : db->files) {
+        DataHeader h;
+        if (read_data_header(f.path, h) == HeaderRead::Ok && !h.shut_down_cleanly) {
+            h.shut_down_cleanly = true;
+            rewrite_data_header(f.path, h);
+        }
     }
     c.catalogue.erase(s.name);
     c.catalogue.save();

@@ -102,7 +102,8 @@ std::string data_header_text(const DataHeader& h) {
     std::ostringstream o;
     o << kDataMagic << "database " << encode_field(h.database) << "\nlogical "
       << encode_field(h.logical) << "\ntype " << h.type << "\nsize " << h.size << "\n"
-      << version_line(h.format, h.level) << "end\n";
+      << version_line(h.format, h.level) << (h.shut_down_cleanly ? "shutdown clean\n" : "")
+      << "end\n";
     std::string s = o.str();
     s.resize(kDataHeaderSize, '\0');
     return s;
@@ -155,6 +156,8 @@ HeaderRead read_data_header(const std::string& path, DataHeader& out) {
         } else if (key == "version") {
             if (!read_version_line(line, out.format, out.level))
                 return HeaderRead::NotData;
+        } else if (key == "shutdown") {
+            out.shut_down_cleanly = val == "clean";
         }
     }
     return ended ? HeaderRead::Ok : HeaderRead::NotData;

@@ -27,6 +27,9 @@ struct DataHeader {
     // Files written before versions were kept are SQL Server 2000's.
     const ServerVersion* format = &sql2000();
     int level = 80;
+    // Set by a detach; a file copied from a database that is online was not shut down cleanly,
+    // so no server rebuilds its log.
+    bool shut_down_cleanly = false;
 };
 
 std::string data_header_text(const DataHeader& h);

@@ -3,6 +3,7 @@
 #include "sql_lexer.hpp"
 #include "token_cursor.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -81,6 +82,8 @@ private:
     Statement database_state();
     Statement database_files();
     Statement restore_history();
+
+    bool rebuilding_log_ = false;
 };
 
 Statement Parser::statement() {
@@ -294,7 +297,7 @@ FileDef Parser::file_def() {
         }
     } while (accept_punct(','));
     expect_punct(')');
-    if (!have_name || !have_file)
+    if ((!have_name && !rebuilding_log_) || !have_file)
         fail();
     if (f.size_mb == 0 || f.size_mb > 1024 * 1024)
         fail();
@@ -305,6 +308,10 @@ Statement Parser::create() {
     expect("DATABASE");
     CreateDatabase c;
     c.name = name();
+    // Files attached with a new log are named by their path alone.
+    rebuilding_log_ =
+        std::any_of(t_.begin() + static_cast<std::ptrdiff_t>(pos_), t_.end(),
+                    [](const Token& t) { return keyword_is(t, "ATTACH_REBUILD_LOG"); });
     if (accept("ON")) {
         accept("PRIMARY");
         do
@@ -316,6 +323,12 @@ Statement Parser::create() {
                 c.log.push_back(file_def());
             while (accept_punct(','));
         }
+    }
+    if (accept("FOR")) {
+        expect("ATTACH_REBUILD_LOG");
+        if (c.data.empty())
+            fail();
+        c.rebuild_log = true;
     }
     return c;
 }
@@ -371,7 +384,8 @@ Statement Parser::exec() {
         }
         return d;
     }
-    const bool attach = keyword_is(cur(), "SP_ATTACH_DB");
+    const bool single_file = keyword_is(cur(), "SP_ATTACH_SINGLE_FILE_DB");
+    const bool attach = single_file || keyword_is(cur(), "SP_ATTACH_DB");
     const bool detach = keyword_is(cur(), "SP_DETACH_DB");
     const bool file_exist = keyword_is(cur(), "XP_FILEEXIST");
     if (!attach && !detach && !file_exist)
@@ -400,11 +414,12 @@ Statement Parser::exec() {
             fail();
         return FileExist{args[0]};
     }
-    if (args.size() < 2 || args.size() > 17)
+    if (args.size() < 2 || args.size() > (single_file ? 2 : 17))
         fail();
     AttachDb a;
     a.name = args[0];
     a.files.assign(args.begin() + 1, args.end());
+    a.single_file = single_file;
     return a;
 }
 
@@ -439,7 +454,9 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const GetDate&) const { return "getdate"; }
         std::string_view operator()(const SelectDatabases&) const { return "select"; }
         std::string_view operator()(const FileList&) const { return "filelist"; }
-        std::string_view operator()(const CreateDatabase&) const { return "create"; }
+        std::string_view operator()(const CreateDatabase& c) const {
+            return c.rebuild_log ? "attach" : "create";
+        }
         std::string_view operator()(const RestoreDatabase&) const { return "restore"; }
         std::string_view operator()(const BackupDatabase&) const { return "backup"; }
         std::string_view operator()(const AttachDb&) const { return "attach"; }

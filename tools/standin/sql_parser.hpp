@@ -37,6 +37,7 @@ struct CreateDatabase {
     std::string name;
     std::vector<FileDef> data;
     std::vector<FileDef> log;
+    bool rebuild_log = false; // FOR ATTACH_REBUILD_LOG: attaches the data file, makes a new log
 };
 
 struct Move {
@@ -75,6 +76,7 @@ struct SelectRestoreHistory {
 struct AttachDb {
     std::string name;
     std::vector<std::string> files;
+    bool single_file = false; // sp_attach_single_file_db: the data file alone, a new log made
 };
 
 struct DetachDb {

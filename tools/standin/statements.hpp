@@ -41,6 +41,10 @@ void run_dirtree(const sql::DirTree& s, Context& c);
 void run_fileexist(const sql::FileExist& s, Context& c);
 void run_database_state(const sql::DatabaseState& s, Context& c);
 void run_database_files(const sql::DatabaseFiles& s, Context& c);
+// The data file alone, with a new log beside it (attach_rebuild_log.cpp).
+void run_attach_rebuilding_log(const std::string& name, const std::string& path, bool procedure,
+                               Context& c);
+void run_create_rebuilding_log(const sql::CreateDatabase& s, Context& c);
 
 // A datetime column value for a moment given in milliseconds since 1970, in local time.
 void write_local_datetime(ByteWriter& w, std::int64_t unix_ms);

@@ -20,6 +20,9 @@ struct RestoreRequest {
     QString directory; // always ends with the platform's separator once validated
     QString logSourcePath;
     int backupSet = 1; // the set of the backup device that is restored
+    // After the restore: orphaned users mapped to the logins of their names, and a new owner.
+    bool fixUsers = false;
+    QString newOwner; // empty: the owner is left as the restore made it
 };
 
 } // namespace restore

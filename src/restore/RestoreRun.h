@@ -2,6 +2,7 @@
 
 #include "db/QueryClient.h"
 #include "restore/BackupContents.h"
+#include "restore/DatabaseUsers.h"
 #include "restore/RestorePlan.h"
 #include "restore/RestoreRequest.h"
 #include "restore/RestoreView.h"
@@ -22,6 +23,14 @@ inline constexpr int WidenedWindowWidth = 634;
 // of that name is no longer the one this run made, so it was left alone.
 enum class CreatedDatabase { None, Dropped, MayRemain, MayExist, Replaced };
 
+// A step after the restore that did not complete; the database is restored and kept.
+struct LeftToDo {
+    enum class Kind { UsersNotRead, UserNotMapped, NoLogin, OwnerIsUser, OwnerNotSet };
+    Kind kind = Kind::UsersNotRead;
+    QString name;   // the user, or the login asked for as owner
+    QString detail; // the server's message, or the user the owner's login already is
+};
+
 // How a run ended, once it has shown its one notice. Refused: it ended before it sent anything
 // that changes the server.
 struct RunOutcome {
@@ -33,6 +42,8 @@ struct RunOutcome {
     bool whileConnecting = false;                 // the connection test never answered
     std::optional<VersionRefusal> versionRefusal; // why the server cannot restore the backup
     CreatedDatabase created = CreatedDatabase::None;
+    DatabaseUsers users; // as the read after the restore found them, before any was mapped
+    QList<LeftToDo> leftToDo;
 
     bool succeeded() const { return kind == Kind::Succeeded; }
 };
@@ -59,6 +70,8 @@ public:
 
     // What a run cut off by a cancel left of its database.
     CreatedDatabase createdDatabase() const { return created_; }
+    // The database is restored and kept: a cancel now cut off only the steps after it.
+    bool restoredAndKept() const { return kept_; }
 
 private:
     void AddProgressLine(const QString& text);
@@ -83,6 +96,10 @@ private:
     bool readyForFirstChange() const;
     RunOutcome outcome(RunOutcome::Kind kind) const;
     void attachDataFiles(const RestoreRequest& request);
+    void afterRestore(const RestoreRequest& request);
+    void mapOrphanedUsers(const RestoreRequest& request, const ServerVersion& server);
+    void changeOwner(const RestoreRequest& request, const ServerVersion& server);
+    void leaveUndone(LeftToDo::Kind kind, const QString& name, const QString& detail);
 
     db::QueryClient& qry_;
     RestoreView& view_;
@@ -91,6 +108,9 @@ private:
     std::optional<VersionRefusal> versionRefusal_;
     bool changing_ = false; // the create or the attach has been sent
     QString leftLoading_;   // the server's 4327 during the last restore step
+    bool kept_ = false;
+    DatabaseUsers users_;
+    QList<LeftToDo> leftToDo_;
 };
 
 } // namespace restore

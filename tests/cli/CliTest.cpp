@@ -580,11 +580,15 @@ TEST_F(CliAgainstStandin, ScriptReadsTheFileListAndSendsNothingThatChangesTheSer
 
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     const QStringList lines = outcome.out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4) << describe(outcome);
+    ASSERT_EQ(lines.size(), 6) << describe(outcome);
     EXPECT_TRUE(lines[0].startsWith("CREATE DATABASE [Reviewed]  ON PRIMARY (NAME = N'Shop_Data'"));
     EXPECT_EQ(lines[1], "GO");
     EXPECT_TRUE(lines[2].startsWith("RESTORE DATABASE [Reviewed] FROM  DISK = N'" + backup));
     EXPECT_EQ(lines[3], "GO");
+    // The users read after the restore, which the review cannot answer.
+    EXPECT_TRUE(lines[4].startsWith("SELECT u.uid, u.name, u.sid, l.name AS samename FROM "
+                                    "[Reviewed]..sysusers"));
+    EXPECT_EQ(lines[5], "GO");
     EXPECT_FALSE(outcome.err.contains(QStringLiteral("恭喜您"))) << describe(outcome);
 
     const QStringList batches = server.batches();
@@ -856,8 +860,9 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     EXPECT_TRUE(outcome.out.contains(QStringLiteral("正在恢复差异备份...") + Ok));
     EXPECT_TRUE(outcome.out.contains(QStringLiteral("正在恢复日志备份 2/2...") + Ok));
+    // The last is the users read after the restore.
     QStringList batches = server.batches().filter("AtEnd");
-    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 7) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[5].startsWith("SELECT CAST(DATABASEPROPERTYEX(N'AtEnd', 'Status')"));
     EXPECT_TRUE(batches[1].contains("1_full.bak' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
                                     "NORECOVERY ,  REPLACE ,  MOVE N'Src' TO N'" +
@@ -879,7 +884,7 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
                       "Between", "--dir", dataDir, "--until", until});
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     batches = server.batches().filter("Between");
-    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 7) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[4].contains("5_log.trn' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
                                     "RECOVERY,  STOPAT = N'" +
                                     until + "'"))
@@ -892,8 +897,9 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
     outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--backup", chain, "--name",
                       "Reviewed", "--dir", dataDir, "--script"});
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
-    EXPECT_TRUE(outcome.out.endsWith(
-        "SELECT CAST(DATABASEPROPERTYEX(N'Reviewed', 'Status') AS nvarchar(128)) AS Status\nGO\n"))
+    EXPECT_TRUE(outcome.out.contains(
+        "SELECT CAST(DATABASEPROPERTYEX(N'Reviewed', 'Status') AS nvarchar(128)) AS Status\nGO\n"
+        "SELECT u.uid, u.name, u.sid, l.name AS samename FROM [Reviewed]..sysusers"))
         << describe(outcome);
     EXPECT_FALSE(server.catalogueText().contains("Reviewed"));
 }
@@ -950,7 +956,7 @@ TEST_F(CliAgainstStandin, EveryFileOfAFolderIsReadAndWhatIsNoBackupIsNamedAndSki
     outcome = runCli(arguments);
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     const QStringList batches = server.batches().filter("Swept");
-    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 7) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[3].contains(chain + "/.Shop_log_0002.trn'")) << batches[3].toStdString();
     EXPECT_TRUE(server.catalogueText().contains("db Swept ONLINE"));
 }
@@ -976,7 +982,7 @@ TEST_F(CliAgainstStandin, TheDefaultsFilesBackupTakesPartInASequence) {
 
     Outcome outcome = runCli({"--defaults", path}, QString());
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
-    EXPECT_EQ(server.batches().filter("Nightly").size(), 5) << describe(outcome);
+    EXPECT_EQ(server.batches().filter("Nightly").size(), 6) << describe(outcome);
 
     // Between the two log backups, the first an hour after the full one and the second an hour ago.
     const QString until =
@@ -984,7 +990,7 @@ TEST_F(CliAgainstStandin, TheDefaultsFilesBackupTakesPartInASequence) {
     outcome = runCli({"--defaults", path, "--name", "Earlier", "--until", until}, QString());
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     const QStringList batches = server.batches().filter("Earlier");
-    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[3].contains("STOPAT = N'" + until + "'")) << batches[3].toStdString();
 }
 
@@ -1131,8 +1137,9 @@ TEST_F(CliAgainstStandin, SetsOfTwoDatabasesNeedTheDatabaseNamed) {
                     .filter("xp_dirtree")
                     .last()
                     .startsWith("EXEC master..xp_dirtree N'D:\\two\\', 1, 1"));
+    // The create, the restore and the users read after it.
     const QStringList batches = server.batches().filter("Chosen");
-    ASSERT_EQ(batches.size(), 2) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 3) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[1].contains("' WITH  FILE = 2,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  "
                                     "REPLACE ,  MOVE N'Stock_Data'"));
 }

@@ -77,6 +77,7 @@ private slots:
     void everyFileLandsInTheTargetFolder();
     void anOtherTargetThatExistsIsRefusedBeforeTheCreate();
     void windowsPathsAreLeftToTheServer();
+    void orphanedUsersAreNamedBeforeTheNotice();
 
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
@@ -253,8 +254,9 @@ void RestoreAgainstStandinTest::longRestoreShowsItsPercentAndTakesNoInput() {
     QCOMPARE(
         progress(),
         QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark}).join(u'\n'));
-    // A server newer than SQL Server 2000 is asked for the backup's version first.
-    QCOMPARE(slow.batches().size(), version == u"2000" ? 4 : 5);
+    // A server newer than SQL Server 2000 is asked for the backup's version first; the users are
+    // read last.
+    QCOMPARE(slow.batches().size(), version == u"2000" ? 5 : 6);
 }
 
 QString RestoreAgainstStandinTest::restoreInto(const QString& backup, const QString& name) {
@@ -491,6 +493,30 @@ void RestoreAgainstStandinTest::windowsPathsAreLeftToTheServer() {
     QCOMPARE(progress(), QStringList({ConnectLine + OkMark, CreateLine}).join(u'\n'));
     QVERIFY(standin.batches().last().startsWith(u"CREATE DATABASE [Nowhere]"_s));
     QVERIFY(!disk.exists(u"nope"_s));
+}
+
+// Users whose SIDs no login here has, and an owner without a login: one line names them before
+// the success notice.
+void RestoreAgainstStandinTest::orphanedUsersAreNamedBeforeTheNotice() {
+    const QString backup = QDir(standin.scratch()).filePath(u"Orphans.bak"_s);
+    QVERIFY2(standin.makeBackup(backup, u"Shop"_s, {u"D:Shop_Data:64K"_s, u"L:Shop_Log:64K"_s},
+                                quarn_test::StandinProcess::Device::New, {},
+                                {u"--user"_s, u"appuser:0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A"_s,
+                                 u"--user"_s, u"report:0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B"_s,
+                                 u"--owner"_s, u"0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C"_s}),
+             qPrintable(standin.errorString()));
+    QCOMPARE(send({u"EXEC sp_addlogin N'appuser', N'pw'"_s}), QString());
+
+    restoreInto(backup, u"Orphans"_s);
+
+    QCOMPARE(desktop.notices.size(), 1);
+    QCOMPARE(desktop.notices[0].text, SuccessNotice);
+    QCOMPARE(
+        progress(),
+        QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark,
+                     u"孤立用户: appuser（有同名登录）, report（无登录）; 所有者: dbo（无登录，"
+                     u"SID 0x0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C）"_s})
+            .join(u'\n'));
 }
 
 // Exits 77, which CTest counts as skipped, when this build has no stand-in.

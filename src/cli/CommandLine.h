@@ -25,6 +25,8 @@ struct CommandLine {
     std::optional<int> backupSet;   // position in the backup device, from 1
     std::optional<QDateTime> until; // the server's local time, held without a zone
     std::optional<QString> database;
+    bool fixUsers = false;
+    std::optional<QString> owner;
 
     // Several backups, a folder, a time or a database name ask for a restore sequence planned
     // from the backups' headers.

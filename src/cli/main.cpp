@@ -1,5 +1,6 @@
 // quarn-sql-restore-cli: the window's checks and restore, driven from a script.
 
+#include "cli/AfterRestore.h"
 #include "cli/BackupFiles.h"
 #include "cli/BackupListing.h"
 #include "cli/CommandLine.h"
@@ -28,7 +29,13 @@
 namespace {
 
 // A cancel by a signal exits with 128 + its number, as the shell reports a program it ended.
-enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, CancelledBySignal = 128 };
+enum ExitStatus {
+    Succeeded = 0,
+    RestoreFailed = 1,
+    Refused = 2,
+    LeftToDo = 3,
+    CancelledBySignal = 128
+};
 
 // SQL Server's longest identifier.
 constexpr qsizetype LongestName = 128;
@@ -60,6 +67,13 @@ QString cancelledNotice(restore::CreatedDatabase created, const QString& databas
     return QStringLiteral("恢复已取消，新的数据库 %1 可能仍处于正在恢复状态。\n"
                           "The restore was cancelled; the new database %1 may remain in the "
                           "restoring state.")
+        .arg(databaseName);
+}
+
+QString keptNotice(const QString& databaseName) {
+    return QStringLiteral("数据库 %1 已恢复并保留；恢复之后的步骤已取消。\n"
+                          "The database %1 was restored and kept; the steps after the restore "
+                          "were cancelled.")
         .arg(databaseName);
 }
 
@@ -209,6 +223,8 @@ std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& co
         return Refused;
     }
     request->backupSet = commandLine.backupSet.value_or(1);
+    request->fixUsers = commandLine.fixUsers;
+    request->newOwner = commandLine.owner.value_or(QString());
     try {
         server.checkConnectionString(restore::buildConnectionString(*request));
     } catch (const db::QueryError& error) {
@@ -279,7 +295,10 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
     try {
         const restore::RunOutcome outcome = plan ? run.run(request, *plan) : run.run(request);
         if (outcome.succeeded()) {
-            return Succeeded;
+            return cli::reportAfterRestore(outcome, request, server.serverVersion(), session.out,
+                                           session.err)
+                       ? Succeeded
+                       : LeftToDo;
         }
         if (folderRefused) {
             return Refused;
@@ -289,7 +308,9 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
         }
         return failedRun(session, outcome);
     } catch (const db::StatementCancelled&) {
-        session.view.showNotice(cancelledNotice(run.createdDatabase(), request.databaseName),
+        session.view.showNotice(run.restoredAndKept()
+                                    ? keptNotice(request.databaseName)
+                                    : cancelledNotice(run.createdDatabase(), request.databaseName),
                                 restore::NoticeKind::Error);
         const int signal = interrupts.signalNumber();
         return CancelledBySignal + (signal != 0 ? signal : SIGINT);

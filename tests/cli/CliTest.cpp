@@ -286,6 +286,92 @@ TEST_P(CliAgainstEachServer, RestoresABackupAndPrintsEachStepAsItCompletes) {
     EXPECT_TRUE(server.catalogueText().contains(name)) << server.catalogueText().toStdString();
 }
 
+// A backup whose SQL user appuser has a SID no login here has (though a login of that name
+// exists), whose user report has no login at all and whose owner's login is missing: the report
+// names them; --fix-users maps appuser with the statement this server has and prints the login
+// report needs, carrying its SID; --owner sets the owner, and is refused plainly for a login that
+// is a user of the database. Restored again from a backup of the mended database, nothing is left.
+TEST_P(CliAgainstEachServer, OrphanedUsersAreReportedMappedAndTheOwnerSet) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start(
+        {.logins = {"sa:secret", "appuser:pw", "appowner:pw"}, .version = serverVersion()}))
+        << server.errorString().toStdString();
+    const QString sidA = "0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A";
+    const QString sidR = "0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B";
+    const QString sidO = "0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C";
+    ASSERT_TRUE(server.makeBackup(
+        backup, "Shop", {"D:Shop_Data:1M", "L:Shop_Log:1M"},
+        quarn_test::StandinProcess::Device::New, {},
+        {"--user", "appuser:" + sidA, "--user", "report:" + sidR, "--owner", sidO}))
+        << server.errorString().toStdString();
+    const bool on2000 = serverVersion() == "2000";
+
+    const Outcome reported = runCli(restoreArguments("Reported"));
+    EXPECT_EQ(reported.exitCode, 0) << describe(reported);
+    EXPECT_TRUE(reported.out.contains(
+        QStringLiteral(
+            "\n孤立用户: appuser（有同名登录）, report（无登录）; 所有者: dbo（无登录，SID 0x") +
+        sidO + "）\n" +
+        "orphaned users: appuser (a login of that name exists), report (no login); "
+        "the owner (dbo) has no login here, SID 0x" +
+        sidO + "\n"))
+        << describe(reported);
+
+    const Outcome fixed = runCli(restoreArguments("Fixed") << "--fix-users"
+                                                           << "--owner"
+                                                           << "appowner");
+    EXPECT_EQ(fixed.exitCode, 3) << describe(fixed);
+    const QStringList batches = server.batches();
+    EXPECT_TRUE(batches.contains(
+        on2000
+            ? "EXEC [Fixed]..sp_change_users_login 'Update_One', N'appuser', N'appuser'\r\n"
+            : "EXEC [Fixed].sys.sp_executesql N'ALTER USER [appuser] WITH LOGIN = [appuser]'\r\n"))
+        << batches.join('\n').toStdString();
+    EXPECT_TRUE(
+        batches.contains(on2000 ? "EXEC [Fixed]..sp_changedbowner N'appowner'\r\n"
+                                : "ALTER AUTHORIZATION ON DATABASE::[Fixed] TO [appowner]\r\n"))
+        << batches.join('\n').toStdString();
+    EXPECT_TRUE(batches.filter("Auto_Fix").isEmpty());
+    EXPECT_TRUE(fixed.out.contains(QStringLiteral("正在将用户 appuser 映射到同名登录...") + Ok))
+        << describe(fixed);
+    EXPECT_TRUE(fixed.out.contains(QStringLiteral("正在将数据库所有者改为 appowner...") + Ok));
+    const QString createLogin =
+        on2000 ? "EXEC master..sp_addlogin @loginame = N'report', @passwd = N'<密码 password>', "
+                 "@sid = 0x" +
+                     sidR
+               : "CREATE LOGIN [report] WITH PASSWORD = N'<密码 password>', SID = 0x" + sidR;
+    EXPECT_TRUE(fixed.out.contains(createLogin + "\n")) << describe(fixed);
+    EXPECT_TRUE(fixed.err.contains(QStringLiteral("user report has no login of its name")))
+        << describe(fixed);
+
+    // The operator makes report's login with the printed statement; a backup of the mended
+    // database then restores with nobody orphaned.
+    db::OdbcQueryClient operatorClient;
+    operatorClient.setConnectionString(server.connectionString());
+    const QString mended = server.scratch() + "/Fixed.bak";
+    for (const QString& statement :
+         {QString(createLogin).replace(QStringLiteral("<密码 password>"), "pw"),
+          "BACKUP DATABASE [Fixed] TO DISK = N'" + mended + "'"}) {
+        operatorClient.setStatement(statement);
+        ASSERT_NO_THROW(operatorClient.execute()) << statement.toStdString();
+    }
+    QStringList again = restoreArguments("Again") << "--fix-users";
+    again[again.indexOf("--backup") + 1] = mended;
+    const Outcome nothingLeft = runCli(again);
+    EXPECT_EQ(nothingLeft.exitCode, 0) << describe(nothingLeft);
+    EXPECT_FALSE(nothingLeft.out.contains(QStringLiteral("孤立用户:"))) << describe(nothingLeft);
+    EXPECT_TRUE(nothingLeft.out.contains(QStringLiteral("no orphaned users to map")));
+
+    // appuser is now a user of the database with the login's SID: the server refuses it as owner.
+    again[again.indexOf("--name") + 1] = "Refused";
+    const Outcome refused = runCli(again << "--owner"
+                                         << "appuser");
+    EXPECT_EQ(refused.exitCode, 3) << describe(refused);
+    EXPECT_TRUE(refused.err.contains("the login appuser is already the user appuser of Refused"))
+        << describe(refused);
+    EXPECT_TRUE(refused.err.contains("DROP USER [appuser]")) << describe(refused);
+}
+
 // Ctrl-C, SIGTERM or a hang-up mid-restore cancels the statement on the server, which acknowledges
 // it; only the check and the drop of the database the run created follow, so the same command then
 // succeeds. The exit status is 128 + the signal.

@@ -146,6 +146,7 @@ TEST(Cli, HelpIsInChineseAndEnglish) {
     EXPECT_EQ(outcome.exitCode, 0) << describe(outcome);
     EXPECT_TRUE(outcome.out.contains("用法 Usage")) << describe(outcome);
     EXPECT_TRUE(outcome.out.contains("QUARN_SQL_PASSWORD"));
+    EXPECT_TRUE(outcome.out.contains("3 数据库已恢复并保留")) << describe(outcome);
 }
 
 TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryMode) {

@@ -36,7 +36,9 @@ QString described(const CommandLine& c) {
                        shown(c.backupSet),
                        shown(c.until),
                        shown(c.database),
-                       c.asksForSequence() ? "sequence" : "-"}
+                       c.asksForSequence() ? "sequence" : "-",
+                       c.fixUsers ? "fix-users" : "-",
+                       shown(c.owner)}
         .join(", ");
 }
 
@@ -77,6 +79,9 @@ TEST(CommandLineParsing, ArgumentsGiveTheOptionsOrTheExactRefusal) {
     attach.mdf = "Shop_Data.mdf";
     attach.defaultsFile = "d.ini";
     attach.script = true;
+    CommandLine mended = restoreOf("a.bak");
+    mended.fixUsers = true;
+    mended.owner = "app";
     CommandLine named;
     named.backups = {"a.bak"};
     named.database = "Shop";
@@ -92,6 +97,9 @@ TEST(CommandLineParsing, ArgumentsGiveTheOptionsOrTheExactRefusal) {
         {{"--windows-auth", "--mdf", "Shop_Data.mdf", "--defaults", "d.ini", "--script"},
          described(attach)},
         {{"--backup", "a.bak", "--database", "Shop"}, described(named)},
+        {restore + QStringList{"--fix-users", "--owner", "app"}, described(mended)},
+        {{"--owner", ""}, "refused: --owner wants a login name of 1 to 128 characters"},
+        {{"--owner", "a", "--owner", "b"}, "refused: --owner given more than once"},
         {{"--name", "x", "-h"}, "help"},
         {{"--bogus"}, "refused: Unknown option 'bogus'."},
         {{"--server"}, "refused: Missing value after '--server'."},

@@ -295,6 +295,10 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
     try {
         const restore::RunOutcome outcome = plan ? run.run(request, *plan) : run.run(request);
         if (outcome.succeeded()) {
+            // A review's read of the users went unanswered: there is nothing to report.
+            if (session.commandLine.script) {
+                return Succeeded;
+            }
             return cli::reportAfterRestore(outcome, request, server.serverVersion(), session.out,
                                            session.err)
                        ? Succeeded

@@ -371,6 +371,19 @@ TEST_P(CliAgainstEachServer, OrphanedUsersAreReportedMappedAndTheOwnerSet) {
     EXPECT_TRUE(refused.err.contains("the login appuser is already the user appuser of Refused"))
         << describe(refused);
     EXPECT_TRUE(refused.err.contains("DROP USER [appuser]")) << describe(refused);
+
+    // A review prints the owner's statement with the others and claims nothing of the users.
+    const Outcome reviewed = runCli(restoreArguments("Reviewed") << "--script"
+                                                                 << "--fix-users"
+                                                                 << "--owner"
+                                                                 << "appowner");
+    EXPECT_EQ(reviewed.exitCode, 0) << describe(reviewed);
+    EXPECT_TRUE(reviewed.out.endsWith(
+        QString(on2000 ? "EXEC [Reviewed]..sp_changedbowner N'appowner'"
+                       : "ALTER AUTHORIZATION ON DATABASE::[Reviewed] TO [appowner]") +
+        "\nGO\n"))
+        << describe(reviewed);
+    EXPECT_FALSE(reviewed.out.contains("no orphaned users")) << describe(reviewed);
 }
 
 // Ctrl-C, SIGTERM or a hang-up mid-restore cancels the statement on the server, which acknowledges

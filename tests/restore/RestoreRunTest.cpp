@@ -744,3 +744,21 @@ TEST(RestoreRun, AfterTheRestoreOrphansAreNamedAndARefusedStepIsLeftToDo) {
     EXPECT_EQ(outcome.leftToDo[1].kind, LeftToDo::Kind::OwnerNotSet);
     EXPECT_EQ(outcome.created, CreatedDatabase::None);
 }
+
+// The database is restored when its users cannot be read: the run says so and keeps it.
+TEST(RestoreRun, AUsersReadTheServerRefusesLeavesTheRestoredDatabaseStanding) {
+    FakeQueryClient qry;
+    qry.rows = shopFileList();
+    qry.failAtStatement = 4;
+    RecordingView view;
+
+    const RunOutcome outcome = RestoreRun(qry, view).run(request(SourceKind::Backup));
+
+    EXPECT_TRUE(outcome.succeeded());
+    EXPECT_EQ(qry.sent.size(), 5) << qry.sent.join("\n").toStdString();
+    EXPECT_EQ(view.lines.last(), QStringLiteral("无法读取数据库用户: boom"));
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].second, NoticeKind::Information);
+    ASSERT_EQ(outcome.leftToDo.size(), 1);
+    EXPECT_EQ(outcome.leftToDo[0].kind, LeftToDo::Kind::UsersNotRead);
+}

@@ -66,6 +66,12 @@ const QString HelpText = QStringLiteral(
     "                      不给出 --backup、--mdf 和 --defaults 时，--check 和 --finish 作用于\n"
     "                      现有的数据库 --name / without --backup, --mdf and --defaults,\n"
     "                      --check and --finish work on the existing database --name\n"
+    "  --fix-users         恢复之后把孤立用户映射到同名登录；没有同名登录的用户，打印用其 SID\n"
+    "                      创建登录的语句 / after the restore, map each orphaned SQL user to\n"
+    "                      the login of its name; for a user without one, print the statement\n"
+    "                      that creates it with the user's SID (not run: the password is yours)\n"
+    "  --owner LOGIN       恢复之后把数据库所有者改为该登录 / after the restore, make LOGIN the\n"
+    "                      database's owner\n"
     "  --upgrade-files     允许较新的服务器就地升级附加的数据文件（此后 SQL Server 2000\n"
     "                      不能再打开它们）/ let a server newer than SQL Server 2000 upgrade\n"
     "                      the attached files in place; no SQL Server 2000 opens them again\n"
@@ -89,6 +95,9 @@ const QString HelpText = QStringLiteral(
     "\n"
     "退出码 Exit status: 0 成功 success, 1 恢复失败 the restore failed,\n"
     "                    2 参数或输入无效 unusable arguments or refused input,\n"
+    "                    3 数据库已恢复并保留，但恢复之后的步骤未完成（消息说明剩下要做的）\n"
+    "                      restored and kept, but a step after the restore did not complete\n"
+    "                      (the message says what is left to do),\n"
     "                    130 已用 Ctrl-C 取消 cancelled with Ctrl-C\n");
 
 } // namespace
@@ -110,6 +119,8 @@ parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption backupSet(QStringLiteral("backup-set"), {}, QStringLiteral("N"));
     const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("TIME"));
     const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption fixUsers(QStringLiteral("fix-users"));
+    const QCommandLineOption owner(QStringLiteral("owner"), {}, QStringLiteral("LOGIN"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     const QCommandLineOption verify(QStringLiteral("verify"));
     const QCommandLineOption check(QStringLiteral("check"));
@@ -118,7 +129,7 @@ parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption copyFirst(QStringLiteral("copy-first"));
     const QCommandLineOption rebuildLog(QStringLiteral("rebuild-log"));
     parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, list,
-                       backupSet, until, database, help});
+                       backupSet, until, database, fixUsers, owner, help});
     parser.addOptions({verify, check, finish, upgradeFiles, copyFirst, rebuildLog});
 
     if (!parser.parse(arguments)) {
@@ -132,7 +143,7 @@ parseCommandLine(const QStringList& arguments) {
                           parser.positionalArguments().first()};
     }
     for (const QCommandLineOption* option :
-         {&server, &user, &mdf, &name, &dir, &defaults, &backupSet, &until, &database}) {
+         {&server, &user, &mdf, &name, &dir, &defaults, &backupSet, &until, &database, &owner}) {
         if (parser.values(*option).size() > 1) {
             return UsageError{QStringLiteral("--") + option->names().first() +
                               QStringLiteral(" given more than once")};
@@ -185,6 +196,11 @@ parseCommandLine(const QStringList& arguments) {
     result.upgradeFiles = parser.isSet(upgradeFiles);
     result.copyFirst = parser.isSet(copyFirst);
     result.rebuildLog = parser.isSet(rebuildLog);
+    result.fixUsers = parser.isSet(fixUsers);
+    result.owner = valueOf(owner);
+    if (result.owner && (result.owner->isEmpty() || result.owner->size() > 128)) {
+        return UsageError{QStringLiteral("--owner wants a login name of 1 to 128 characters")};
+    }
     if (result.backupSet && result.asksForSequence()) {
         return UsageError{QStringLiteral("--backup-set names one set of one file; a sequence is "
                                          "chosen from the backups' headers")};

@@ -31,6 +31,8 @@ struct CommandLine {
     bool upgradeFiles = false; // a newer server may upgrade the attached files in place
     bool copyFirst = false;    // attach copies made in the target folder
     bool rebuildLog = false;   // attach the data file alone, the server making a new log
+    bool fixUsers = false;
+    std::optional<QString> owner;
 
     // Several backups, a folder, a time or a database name ask for a restore sequence planned
     // from the backups' headers.

@@ -1,5 +1,6 @@
 // quarn-sql-restore-cli: the window's checks and restore, driven from a script.
 
+#include "cli/AfterRestore.h"
 #include "cli/AttachOptions.h"
 #include "cli/BackupFiles.h"
 #include "cli/BackupListing.h"
@@ -30,9 +31,13 @@
 namespace {
 
 // A cancel by a signal exits with 128 + its number, as the shell reports a program it ended.
-// clang-format off
-enum ExitStatus { Succeeded = 0, RestoreFailed = 1, Refused = 2, LeftToDo = 3, CancelledBySignal = 128 };
-// clang-format on
+enum ExitStatus {
+    Succeeded = 0,
+    RestoreFailed = 1,
+    Refused = 2,
+    LeftToDo = 3,
+    CancelledBySignal = 128
+};
 
 // SQL Server's longest identifier.
 constexpr qsizetype LongestName = 128;
@@ -64,6 +69,13 @@ QString cancelledNotice(restore::CreatedDatabase created, const QString& databas
     return QStringLiteral("恢复已取消，新的数据库 %1 可能仍处于正在恢复状态。\n"
                           "The restore was cancelled; the new database %1 may remain in the "
                           "restoring state.")
+        .arg(databaseName);
+}
+
+QString keptNotice(const QString& databaseName) {
+    return QStringLiteral("数据库 %1 已恢复并保留；恢复之后的步骤已取消。\n"
+                          "The database %1 was restored and kept; the steps after the restore "
+                          "were cancelled.")
         .arg(databaseName);
 }
 
@@ -225,6 +237,8 @@ std::variant<restore::RestoreRequest, int> validatedRequest(cli::CommandLine& co
         return Refused;
     }
     view.setUpgradeConsent(commandLine.upgradeFiles || commandLine.copyFirst);
+    request->fixUsers = commandLine.fixUsers;
+    request->newOwner = commandLine.owner.value_or(QString());
     try {
         server.checkConnectionString(restore::buildConnectionString(*request));
     } catch (const db::QueryError& error) {
@@ -384,17 +398,12 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
             if (request.rebuildLog && !session.commandLine.script) {
                 session.view.showNotice(cli::rebuiltLogText(), restore::NoticeKind::Information);
             }
-            try {
-                return afterRestore(session, qry);
-            } catch (const db::StatementCancelled&) {
-                session.view.showNotice(
-                    QStringLiteral("检查已取消，数据库 %1 已恢复并保留。\nThe check was cancelled; "
-                                   "the database %1 was restored and kept.")
-                        .arg(request.databaseName),
-                    restore::NoticeKind::Error);
-                const int signal = interrupts.signalNumber();
-                return CancelledBySignal + (signal != 0 ? signal : SIGINT);
-            }
+            // A review's read of the users went unanswered: there is nothing to report.
+            const bool usersDone = session.commandLine.script ||
+                                   cli::reportAfterRestore(outcome, request, server.serverVersion(),
+                                                           session.out, session.err);
+            const int checked = afterRestore(session, qry);
+            return usersDone ? checked : LeftToDo;
         }
         if (outcome.upgradeDeclined) {
             session.err << cli::upgradeDeclinedText() << '\n' << Qt::flush;
@@ -420,13 +429,16 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
         }
         return failedRun(session, outcome);
     } catch (const db::StatementCancelled&) {
-        if (copy) {
+        // Copies a kept database was attached from are its files now.
+        if (copy && !run.restoredAndKept()) {
             restore::RunOutcome cancelled;
             cancelled.kind = restore::RunOutcome::Kind::Failed;
             cancelled.created = run.createdDatabase();
             copy->settle(cancelled, session.err);
         }
-        session.view.showNotice(cancelledNotice(run.createdDatabase(), request.databaseName),
+        session.view.showNotice(run.restoredAndKept()
+                                    ? keptNotice(request.databaseName)
+                                    : cancelledNotice(run.createdDatabase(), request.databaseName),
                                 restore::NoticeKind::Error);
         const int signal = interrupts.signalNumber();
         return CancelledBySignal + (signal != 0 ? signal : SIGINT);

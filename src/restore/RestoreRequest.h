@@ -23,6 +23,9 @@ struct RestoreRequest {
     // Attach the data file alone, the server making a new log; only for a database shut down
     // cleanly, which the server itself checks.
     bool rebuildLog = false;
+    // After the restore: orphaned users mapped to the logins of their names, and a new owner.
+    bool fixUsers = false;
+    QString newOwner; // empty: the owner is left as the restore made it
 };
 
 } // namespace restore

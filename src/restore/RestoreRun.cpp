@@ -30,6 +30,9 @@ const QString NoLogicalNamesNotice = QStringLiteral("恢复过程出错,无法�
 const QString FailureNotice = QStringLiteral("恢复过程出错,具体错误信息是:\r\r");
 constexpr int RestoredPercentMessage = 3211;
 constexpr int LeftLoadingMessage = 4327;
+const QString UsersNotReadLine = QStringLiteral("无法读取数据库用户: ");
+const QString MapUserLine = QStringLiteral("正在将用户 %1 映射到同名登录...");
+const QString OwnerLine = QStringLiteral("正在将数据库所有者改为 %1...");
 const QString NotOnlineText = QStringLiteral("恢复结束后数据库 %1 的状态是 %2，而不是 ONLINE。");
 
 // A newer server upgrades the attached files in place, and nothing downgrades them again.
@@ -109,6 +112,9 @@ RunOutcome RestoreRun::run(const RestoreRequest& request, const RestorePlan& pla
     refusal_.reset();
     upgradeDeclined_ = false;
     changing_ = false;
+    kept_ = false;
+    users_ = {};
+    leftToDo_.clear();
     bool connecting = true;
     view_.clearProgressLines();
     AddProgressLine(ConnectLine);
@@ -126,6 +132,7 @@ RunOutcome RestoreRun::run(const RestoreRequest& request, const RestorePlan& pla
         } else if (!attachDataFiles(request)) {
             return outcome(RunOutcome::Kind::Refused);
         }
+        afterRestore(request);
         view_.showNotice(SuccessNotice, NoticeKind::Information);
         view_.setOuterWidth(WidenedWindowWidth);
         return outcome(RunOutcome::Kind::Succeeded);
@@ -148,6 +155,8 @@ RunOutcome RestoreRun::outcome(RunOutcome::Kind kind) const {
     ended.created = created_;
     ended.refusal = refusal_;
     ended.upgradeDeclined = upgradeDeclined_;
+    ended.users = users_;
+    ended.leftToDo = leftToDo_;
     return ended;
 }
 
@@ -397,6 +406,82 @@ bool RestoreRun::serverHasLogFile(const RestoreRequest& request) {
     refusal_ = missingLogFile(request.logSourcePath);
     view_.showNotice(refusal_->notice, refusal_->kind);
     return false;
+}
+
+// The database is there to stay: what follows reads its users and, when asked, mends them. A
+// step the server refuses is told and left to do; it never undoes the restore.
+void RestoreRun::afterRestore(const RestoreRequest& request) {
+    kept_ = true;
+    try {
+        openQuery(databaseUsersStatement(request.databaseName));
+        users_ = readDatabaseUsers(qry_);
+    } catch (const db::QueryError& error) {
+        AddProgressLine(UsersNotReadLine + error.message());
+        leaveUndone(LeftToDo::Kind::UsersNotRead, request.databaseName, error.message());
+        return;
+    }
+    if (users_.anythingFound()) {
+        AddProgressLine(users_.chineseLine());
+    }
+    const ServerVersion server =
+        parseServerVersion(qry_.serverVersion()).value_or(ServerVersion{8});
+    if (request.fixUsers) {
+        mapOrphanedUsers(request, server);
+    }
+    if (!request.newOwner.isEmpty()) {
+        changeOwner(request, server);
+    }
+}
+
+// Only to a login of the user's own name; a user without one keeps its SID until the operator
+// makes that login.
+void RestoreRun::mapOrphanedUsers(const RestoreRequest& request, const ServerVersion& server) {
+    for (const OrphanedUser& user : users_.orphaned) {
+        if (!user.sameNameLogin) {
+            leaveUndone(LeftToDo::Kind::NoLogin, user.name, user.sid);
+            continue;
+        }
+        AddProgressLine(MapUserLine.arg(user.name));
+        try {
+            executeStatement(mapUserStatement(server, request.databaseName, user.name));
+            MarkProgressOK();
+        } catch (const db::QueryError& error) {
+            view_.replaceLastProgressLine(view_.lastProgressLine() + u' ' + error.message());
+            showProgress();
+            leaveUndone(LeftToDo::Kind::UserNotMapped, user.name, error.message());
+        }
+    }
+}
+
+void RestoreRun::changeOwner(const RestoreRequest& request, const ServerVersion& server) {
+    AddProgressLine(OwnerLine.arg(request.newOwner));
+    try {
+        executeStatement(ownerStatement(server, request.databaseName, request.newOwner));
+        MarkProgressOK();
+        return;
+    } catch (const db::QueryError& error) {
+        view_.replaceLastProgressLine(view_.lastProgressLine() + u' ' + error.message());
+        showProgress();
+        if (!isOwnerAlreadyUser(error.nativeError())) {
+            leaveUndone(LeftToDo::Kind::OwnerNotSet, request.newOwner, error.message());
+            return;
+        }
+    }
+    // Which user it is, so that the operator knows what to drop.
+    QString user = request.newOwner;
+    try {
+        openQuery(loginsUserStatement(request.databaseName, request.newOwner));
+        if (!qry_.atEnd()) {
+            user = qry_.fieldText(QStringLiteral("name"));
+        }
+    } catch (const db::QueryError&) {
+        // The refusal is told all the same, naming the login.
+    }
+    leaveUndone(LeftToDo::Kind::OwnerIsUser, request.newOwner, user);
+}
+
+void RestoreRun::leaveUndone(LeftToDo::Kind kind, const QString& name, const QString& detail) {
+    leftToDo_.append({kind, name, detail});
 }
 
 // A connection kept from an earlier run dies with a server restart. Only the connection test,

@@ -2,6 +2,7 @@
 
 #include "db/QueryClient.h"
 #include "restore/BackupContents.h"
+#include "restore/DatabaseUsers.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestorePlan.h"
 #include "restore/RestoreRequest.h"
@@ -23,6 +24,14 @@ inline constexpr int WidenedWindowWidth = 634;
 // of that name is no longer the one this run made, so it was left alone.
 enum class CreatedDatabase { None, Dropped, MayRemain, MayExist, Replaced };
 
+// A step after the restore that did not complete; the database is restored and kept.
+struct LeftToDo {
+    enum class Kind { UsersNotRead, UserNotMapped, NoLogin, OwnerIsUser, OwnerNotSet };
+    Kind kind = Kind::UsersNotRead;
+    QString name;   // the user, or the login asked for as owner
+    QString detail; // the server's message, or the user the owner's login already is
+};
+
 // How a run ended, once it has shown its one notice. Refused: it ended before it sent anything
 // that changes the server.
 struct RunOutcome {
@@ -36,6 +45,8 @@ struct RunOutcome {
     CreatedDatabase created = CreatedDatabase::None;
     std::optional<Refusal> refusal; // the run's own check of the input (a log the server lacks)
     bool upgradeDeclined = false;   // 否 to the question before a newer server upgrades the files
+    DatabaseUsers users; // as the read after the restore found them, before any was mapped
+    QList<LeftToDo> leftToDo;
 
     bool succeeded() const { return kind == Kind::Succeeded; }
 };
@@ -65,6 +76,8 @@ public:
     // The backup's file list as this run read it, from before its first change on; none for an
     // attach.
     const std::optional<BackupContents>& backupContents() const { return contents_; }
+    // The database is restored and kept: a cancel now cut off only the steps after it.
+    bool restoredAndKept() const { return kept_; }
 
 private:
     void AddProgressLine(const QString& text);
@@ -90,6 +103,10 @@ private:
     RunOutcome outcome(RunOutcome::Kind kind) const;
     bool attachDataFiles(const RestoreRequest& request);
     bool serverHasLogFile(const RestoreRequest& request);
+    void afterRestore(const RestoreRequest& request);
+    void mapOrphanedUsers(const RestoreRequest& request, const ServerVersion& server);
+    void changeOwner(const RestoreRequest& request, const ServerVersion& server);
+    void leaveUndone(LeftToDo::Kind kind, const QString& name, const QString& detail);
 
     db::QueryClient& qry_;
     RestoreView& view_;
@@ -101,6 +118,9 @@ private:
     bool changing_ = false; // the create or the attach has been sent
     QString leftLoading_;   // the server's 4327 during the last restore step
     std::optional<BackupContents> contents_;
+    bool kept_ = false;
+    DatabaseUsers users_;
+    QList<LeftToDo> leftToDo_;
 };
 
 } // namespace restore

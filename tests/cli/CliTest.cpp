@@ -161,6 +161,7 @@ TEST(Cli, HelpIsInChineseAndEnglish) {
     EXPECT_EQ(outcome.exitCode, 0) << describe(outcome);
     EXPECT_TRUE(outcome.out.contains("用法 Usage")) << describe(outcome);
     EXPECT_TRUE(outcome.out.contains("QUARN_SQL_PASSWORD"));
+    EXPECT_TRUE(outcome.out.contains("3 数据库已恢复并保留")) << describe(outcome);
 }
 
 TEST_F(CliAgainstStandin, RefusedInputSaysWhySendsNothingAndExitsWithTwoInEveryMode) {
@@ -315,6 +316,105 @@ TEST_P(CliAgainstEachServer, RestoresABackupAndPrintsEachStepAsItCompletes) {
     EXPECT_TRUE(QFileInfo(dataDir + "/" + name + "_Data.MDF").isFile());
     EXPECT_TRUE(QFileInfo(dataDir + "/" + name + "_Log.LDF").isFile());
     EXPECT_TRUE(server.catalogueText().contains(name)) << server.catalogueText().toStdString();
+}
+
+// A backup whose SQL user appuser has a SID no login here has (though a login of that name
+// exists), whose user report has no login at all and whose owner's login is missing: the report
+// names them; --fix-users maps appuser with the statement this server has and prints the login
+// report needs, carrying its SID; --owner sets the owner, and is refused plainly for a login that
+// is a user of the database. Restored again from a backup of the mended database, nothing is left.
+TEST_P(CliAgainstEachServer, OrphanedUsersAreReportedMappedAndTheOwnerSet) {
+    ASSERT_TRUE(server.stop());
+    ASSERT_TRUE(server.start(
+        {.logins = {"sa:secret", "appuser:pw", "appowner:pw"}, .version = serverVersion()}))
+        << server.errorString().toStdString();
+    const QString sidA = "0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A";
+    const QString sidR = "0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B";
+    const QString sidO = "0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C";
+    ASSERT_TRUE(server.makeBackup(
+        backup, "Shop", {"D:Shop_Data:1M", "L:Shop_Log:1M"},
+        quarn_test::StandinProcess::Device::New, {},
+        {"--user", "appuser:" + sidA, "--user", "report:" + sidR, "--owner", sidO}))
+        << server.errorString().toStdString();
+    const bool on2000 = serverVersion() == "2000";
+
+    const Outcome reported = runCli(restoreArguments("Reported"));
+    EXPECT_EQ(reported.exitCode, 0) << describe(reported);
+    EXPECT_TRUE(reported.out.contains(
+        QStringLiteral(
+            "\n孤立用户: appuser（有同名登录）, report（无登录）; 所有者: dbo（无登录，SID 0x") +
+        sidO + "）\n" +
+        "orphaned users: appuser (a login of that name exists), report (no login); "
+        "the owner (dbo) has no login here, SID 0x" +
+        sidO + "\n"))
+        << describe(reported);
+
+    const Outcome fixed = runCli(restoreArguments("Fixed") << "--fix-users"
+                                                           << "--owner"
+                                                           << "appowner");
+    EXPECT_EQ(fixed.exitCode, 3) << describe(fixed);
+    const QStringList batches = server.batches();
+    EXPECT_TRUE(batches.contains(
+        on2000
+            ? "EXEC [Fixed]..sp_change_users_login 'Update_One', N'appuser', N'appuser'\r\n"
+            : "EXEC [Fixed].sys.sp_executesql N'ALTER USER [appuser] WITH LOGIN = [appuser]'\r\n"))
+        << batches.join('\n').toStdString();
+    EXPECT_TRUE(
+        batches.contains(on2000 ? "EXEC [Fixed]..sp_changedbowner N'appowner'\r\n"
+                                : "ALTER AUTHORIZATION ON DATABASE::[Fixed] TO [appowner]\r\n"))
+        << batches.join('\n').toStdString();
+    EXPECT_TRUE(batches.filter("Auto_Fix").isEmpty());
+    EXPECT_TRUE(fixed.out.contains(QStringLiteral("正在将用户 appuser 映射到同名登录...") + Ok))
+        << describe(fixed);
+    EXPECT_TRUE(fixed.out.contains(QStringLiteral("正在将数据库所有者改为 appowner...") + Ok));
+    const QString createLogin =
+        on2000 ? "EXEC master..sp_addlogin @loginame = N'report', @passwd = N'<密码 password>', "
+                 "@sid = 0x" +
+                     sidR
+               : "CREATE LOGIN [report] WITH PASSWORD = N'<密码 password>', SID = 0x" + sidR;
+    EXPECT_TRUE(fixed.out.contains(createLogin + "\n")) << describe(fixed);
+    EXPECT_TRUE(fixed.err.contains(QStringLiteral("user report has no login of its name")))
+        << describe(fixed);
+
+    // The operator makes report's login with the printed statement; a backup of the mended
+    // database then restores with nobody orphaned.
+    db::OdbcQueryClient operatorClient;
+    operatorClient.setConnectionString(server.connectionString());
+    const QString mended = server.scratch() + "/Fixed.bak";
+    for (const QString& statement :
+         {QString(createLogin).replace(QStringLiteral("<密码 password>"), "pw"),
+          "BACKUP DATABASE [Fixed] TO DISK = N'" + mended + "'"}) {
+        operatorClient.setStatement(statement);
+        ASSERT_NO_THROW(operatorClient.execute()) << statement.toStdString();
+    }
+    QStringList again = restoreArguments("Again") << "--fix-users";
+    again[again.indexOf("--backup") + 1] = mended;
+    const Outcome nothingLeft = runCli(again);
+    EXPECT_EQ(nothingLeft.exitCode, 0) << describe(nothingLeft);
+    EXPECT_FALSE(nothingLeft.out.contains(QStringLiteral("孤立用户:"))) << describe(nothingLeft);
+    EXPECT_TRUE(nothingLeft.out.contains(QStringLiteral("no orphaned users to map")));
+
+    // appuser is now a user of the database with the login's SID: the server refuses it as owner.
+    again[again.indexOf("--name") + 1] = "Refused";
+    const Outcome refused = runCli(again << "--owner"
+                                         << "appuser");
+    EXPECT_EQ(refused.exitCode, 3) << describe(refused);
+    EXPECT_TRUE(refused.err.contains("the login appuser is already the user appuser of Refused"))
+        << describe(refused);
+    EXPECT_TRUE(refused.err.contains("DROP USER [appuser]")) << describe(refused);
+
+    // A review prints the owner's statement with the others and claims nothing of the users.
+    const Outcome reviewed = runCli(restoreArguments("Reviewed") << "--script"
+                                                                 << "--fix-users"
+                                                                 << "--owner"
+                                                                 << "appowner");
+    EXPECT_EQ(reviewed.exitCode, 0) << describe(reviewed);
+    EXPECT_TRUE(reviewed.out.endsWith(
+        QString(on2000 ? "EXEC [Reviewed]..sp_changedbowner N'appowner'"
+                       : "ALTER AUTHORIZATION ON DATABASE::[Reviewed] TO [appowner]") +
+        "\nGO\n"))
+        << describe(reviewed);
+    EXPECT_FALSE(reviewed.out.contains("no orphaned users")) << describe(reviewed);
 }
 
 // Ctrl-C, SIGTERM or a hang-up mid-restore cancels the statement on the server, which acknowledges
@@ -611,11 +711,15 @@ TEST_F(CliAgainstStandin, ScriptReadsTheFileListAndSendsNothingThatChangesTheSer
 
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     const QStringList lines = outcome.out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4) << describe(outcome);
+    ASSERT_EQ(lines.size(), 6) << describe(outcome);
     EXPECT_TRUE(lines[0].startsWith("CREATE DATABASE [Reviewed]  ON PRIMARY (NAME = N'Shop_Data'"));
     EXPECT_EQ(lines[1], "GO");
     EXPECT_TRUE(lines[2].startsWith("RESTORE DATABASE [Reviewed] FROM  DISK = N'" + backup));
     EXPECT_EQ(lines[3], "GO");
+    // The users read after the restore, which the review cannot answer.
+    EXPECT_TRUE(lines[4].startsWith("SELECT u.uid, u.name, u.sid, l.name AS samename FROM "
+                                    "[Reviewed]..sysusers"));
+    EXPECT_EQ(lines[5], "GO");
     EXPECT_FALSE(outcome.err.contains(QStringLiteral("恭喜您"))) << describe(outcome);
 
     const QStringList batches = server.batches();
@@ -1003,9 +1107,10 @@ TEST(CliVersions, ANewerServerAttachesA2000PairOnlyWhenToldAndCopyFirstKeepsTheO
 
     outcome = attach("Copied", {"--copy-first"});
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
-    EXPECT_EQ(server.batches().last().trimmed(), "exec sp_attach_db N'Copied' , N'" + dataDir +
-                                                     "/Copied_Data.MDF', N'" + dataDir +
-                                                     "/Copied_Log.LDF'");
+    // The attach, then the read of its users.
+    EXPECT_EQ(server.batches().end()[-2].trimmed(), "exec sp_attach_db N'Copied' , N'" + dataDir +
+                                                        "/Copied_Data.MDF', N'" + dataDir +
+                                                        "/Copied_Log.LDF'");
     EXPECT_EQ(checksum(data), dataSum);
     EXPECT_EQ(checksum(log), logSum);
     EXPECT_TRUE(server.catalogueText().contains("db Copied ONLINE"))
@@ -1038,7 +1143,7 @@ TEST_P(CliAgainstEachServer, RebuildLogAttachesACleanlyDetachedFileAndNoOtherOne
 
     Outcome outcome = attachAlone(clean, "Rebuilt");
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
-    EXPECT_EQ(server.batches().last().trimmed(),
+    EXPECT_EQ(server.batches().end()[-2].trimmed(),
               newer ? "CREATE DATABASE [Rebuilt] ON (FILENAME = N'" + clean +
                           "') FOR ATTACH_REBUILD_LOG"
                     : "exec sp_attach_single_file_db N'Rebuilt' , N'" + clean + "'");
@@ -1117,8 +1222,9 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     EXPECT_TRUE(outcome.out.contains(QStringLiteral("正在恢复差异备份...") + Ok));
     EXPECT_TRUE(outcome.out.contains(QStringLiteral("正在恢复日志备份 2/2...") + Ok));
+    // The last is the users read after the restore.
     QStringList batches = server.batches().filter("AtEnd");
-    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 7) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[5].startsWith("SELECT CAST(DATABASEPROPERTYEX(N'AtEnd', 'Status')"));
     EXPECT_TRUE(batches[1].contains("1_full.bak' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
                                     "NORECOVERY ,  REPLACE ,  MOVE N'Src' TO N'" +
@@ -1140,7 +1246,7 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
                       "Between", "--dir", dataDir, "--until", until});
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     batches = server.batches().filter("Between");
-    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 7) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[4].contains("5_log.trn' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  "
                                     "RECOVERY,  STOPAT = N'" +
                                     until + "'"))
@@ -1153,8 +1259,9 @@ TEST_F(CliAgainstStandin, RestoresATsqlChainToItsEndAndToATimeBetweenTwoLogs) {
     outcome = runCli({"--server", server.dataSource(), "--user", "sa", "--backup", chain, "--name",
                       "Reviewed", "--dir", dataDir, "--script"});
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
-    EXPECT_TRUE(outcome.out.endsWith(
-        "SELECT CAST(DATABASEPROPERTYEX(N'Reviewed', 'Status') AS nvarchar(128)) AS Status\nGO\n"))
+    EXPECT_TRUE(outcome.out.contains(
+        "SELECT CAST(DATABASEPROPERTYEX(N'Reviewed', 'Status') AS nvarchar(128)) AS Status\nGO\n"
+        "SELECT u.uid, u.name, u.sid, l.name AS samename FROM [Reviewed]..sysusers"))
         << describe(outcome);
     EXPECT_FALSE(server.catalogueText().contains("Reviewed"));
 }
@@ -1211,7 +1318,7 @@ TEST_F(CliAgainstStandin, EveryFileOfAFolderIsReadAndWhatIsNoBackupIsNamedAndSki
     outcome = runCli(arguments);
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     const QStringList batches = server.batches().filter("Swept");
-    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 7) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[3].contains(chain + "/.Shop_log_0002.trn'")) << batches[3].toStdString();
     EXPECT_TRUE(server.catalogueText().contains("db Swept ONLINE"));
 }
@@ -1237,7 +1344,7 @@ TEST_F(CliAgainstStandin, TheDefaultsFilesBackupTakesPartInASequence) {
 
     Outcome outcome = runCli({"--defaults", path}, QString());
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
-    EXPECT_EQ(server.batches().filter("Nightly").size(), 5) << describe(outcome);
+    EXPECT_EQ(server.batches().filter("Nightly").size(), 6) << describe(outcome);
 
     // Between the two log backups, the first an hour after the full one and the second an hour ago.
     const QString until =
@@ -1245,7 +1352,7 @@ TEST_F(CliAgainstStandin, TheDefaultsFilesBackupTakesPartInASequence) {
     outcome = runCli({"--defaults", path, "--name", "Earlier", "--until", until}, QString());
     ASSERT_EQ(outcome.exitCode, 0) << describe(outcome);
     const QStringList batches = server.batches().filter("Earlier");
-    ASSERT_EQ(batches.size(), 5) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 6) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[3].contains("STOPAT = N'" + until + "'")) << batches[3].toStdString();
 }
 
@@ -1392,8 +1499,9 @@ TEST_F(CliAgainstStandin, SetsOfTwoDatabasesNeedTheDatabaseNamed) {
                     .filter("xp_dirtree")
                     .last()
                     .startsWith("EXEC master..xp_dirtree N'D:\\two\\', 1, 1"));
+    // The create, the restore and the users read after it.
     const QStringList batches = server.batches().filter("Chosen");
-    ASSERT_EQ(batches.size(), 2) << batches.join("|").toStdString();
+    ASSERT_EQ(batches.size(), 3) << batches.join("|").toStdString();
     EXPECT_TRUE(batches[1].contains("' WITH  FILE = 2,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  "
                                     "REPLACE ,  MOVE N'Stock_Data'"));
 }

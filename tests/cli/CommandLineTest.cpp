@@ -39,7 +39,9 @@ QString described(const CommandLine& c) {
                        c.asksForSequence() ? "sequence" : "-",
                        c.upgradeFiles ? "upgrade" : "-",
                        c.copyFirst ? "copy" : "-",
-                       c.rebuildLog ? "rebuild" : "-"}
+                       c.rebuildLog ? "rebuild" : "-",
+                       c.fixUsers ? "fix-users" : "-",
+                       shown(c.owner)}
         .join(", ");
 }
 
@@ -83,6 +85,9 @@ TEST(CommandLineParsing, ArgumentsGiveTheOptionsOrTheExactRefusal) {
     CommandLine attachAlone;
     attachAlone.mdf = "Shop_Data.mdf";
     attachAlone.upgradeFiles = attachAlone.copyFirst = attachAlone.rebuildLog = true;
+    CommandLine mended = restoreOf("a.bak");
+    mended.fixUsers = true;
+    mended.owner = "app";
     CommandLine named;
     named.backups = {"a.bak"};
     named.database = "Shop";
@@ -100,6 +105,9 @@ TEST(CommandLineParsing, ArgumentsGiveTheOptionsOrTheExactRefusal) {
         {{"--backup", "a.bak", "--database", "Shop"}, described(named)},
         {{"--mdf", "Shop_Data.mdf", "--rebuild-log", "--copy-first", "--upgrade-files"},
          described(attachAlone)},
+        {restore + QStringList{"--fix-users", "--owner", "app"}, described(mended)},
+        {{"--owner", ""}, "refused: --owner wants a login name of 1 to 128 characters"},
+        {{"--owner", "a", "--owner", "b"}, "refused: --owner given more than once"},
         {{"--name", "x", "-h"}, "help"},
         {{"--bogus"}, "refused: Unknown option 'bogus'."},
         {{"--server"}, "refused: Missing value after '--server'."},

@@ -8,6 +8,7 @@
 #include "StandinProcess.h"
 #include "db/OdbcQueryClient.h"
 #include "restore/BackupContents.h"
+#include "restore/DatabaseUsers.h"
 #include "restore/StatementTexts.h"
 
 #include <QDir>
@@ -79,6 +80,7 @@ private slots:
     void anOtherTargetThatExistsIsRefusedBeforeTheCreate();
     void windowsPathsAreLeftToTheServer();
     void attachAsksBeforeANewerServerUpgradesTheFiles();
+    void orphanedUsersAreNamedBeforeTheNotice();
 
 private:
     BackupRestoreInputs inputs(const QString& databaseName, const QString& password) const;
@@ -255,8 +257,9 @@ void RestoreAgainstStandinTest::longRestoreShowsItsPercentAndTakesNoInput() {
     QCOMPARE(
         progress(),
         QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark}).join(u'\n'));
-    // A server newer than SQL Server 2000 is asked for the backup's version first.
-    QCOMPARE(slow.batches().size(), version == u"2000" ? 4 : 5);
+    // A server newer than SQL Server 2000 is asked for the backup's version first; the users are
+    // read last.
+    QCOMPARE(slow.batches().size(), version == u"2000" ? 5 : 6);
 }
 
 QString RestoreAgainstStandinTest::restoreInto(const QString& backup, const QString& name) {
@@ -544,7 +547,8 @@ void RestoreAgainstStandinTest::attachAsksBeforeANewerServerUpgradesTheFiles() {
                            folder + u"Pair_Log.LDF'"_s;
     if (version == u"2000"_s) {
         QCOMPARE(describe(desktop.notices), SuccessNotice);
-        QCOMPARE(sentSince(sent), QStringList({u"SELECT GETDATE()"_s, attach}));
+        QCOMPARE(sentSince(sent), QStringList({u"SELECT GETDATE()"_s, attach,
+                                               restore::databaseUsersStatement(u"Attached2"_s)}));
         return;
     }
     QCOMPARE(desktop.notices.size(), 1);
@@ -563,7 +567,32 @@ void RestoreAgainstStandinTest::attachAsksBeforeANewerServerUpgradesTheFiles() {
     pressStart();
     QCOMPARE(desktop.notices.size(), 2);
     QCOMPARE(desktop.notices[1].text, SuccessNotice);
-    QCOMPARE(sentSince(sent).last(), attach);
+    QCOMPARE(sentSince(sent).mid(sentSince(sent).size() - 2),
+             QStringList({attach, restore::databaseUsersStatement(u"Attached2"_s)}));
+}
+
+// Users whose SIDs no login here has, and an owner without a login: one line names them before
+// the success notice.
+void RestoreAgainstStandinTest::orphanedUsersAreNamedBeforeTheNotice() {
+    const QString backup = QDir(standin.scratch()).filePath(u"Orphans.bak"_s);
+    QVERIFY2(standin.makeBackup(backup, u"Shop"_s, {u"D:Shop_Data:64K"_s, u"L:Shop_Log:64K"_s},
+                                quarn_test::StandinProcess::Device::New, {},
+                                {u"--user"_s, u"appuser:0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A"_s,
+                                 u"--user"_s, u"report:0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B"_s,
+                                 u"--owner"_s, u"0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C"_s}),
+             qPrintable(standin.errorString()));
+    QCOMPARE(send({u"EXEC sp_addlogin N'appuser', N'pw'"_s}), QString());
+
+    restoreInto(backup, u"Orphans"_s);
+
+    QCOMPARE(desktop.notices.size(), 1);
+    QCOMPARE(desktop.notices[0].text, SuccessNotice);
+    QCOMPARE(
+        progress(),
+        QStringList({ConnectLine + OkMark, CreateLine + OkMark, RestoreLine + OkMark,
+                     u"孤立用户: appuser（有同名登录）, report（无登录）; 所有者: dbo（无登录，"
+                     u"SID 0x0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C）"_s})
+            .join(u'\n'));
 }
 
 // Exits 77, which CTest counts as skipped, when this build has no stand-in.

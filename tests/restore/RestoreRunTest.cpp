@@ -70,6 +70,8 @@ std::vector<FakeQueryClient::Row> shopFileList() {
     return {fileRow("Shop_Data", "D"), fileRow("Shop_Log", "L")};
 }
 
+// Sent after every successful restore or attach.
+const QString UsersRead = databaseUsersStatement("NewDB");
 const QString StateRead = QStringLiteral("SELECT CAST(DATABASEPROPERTYEX(N'NewDB'");
 const QString FilesRead = QStringLiteral("SELECT filename FROM master..sysaltfiles");
 
@@ -124,6 +126,8 @@ TEST(RestoreRun, BackupSendsTheFourStatementsInOrderAndWidensAfterTheNotice) {
         "execute:" + createStatement(r, ShopContents),
         "close",
         "execute:" + restoreOf(r),
+        "close",
+        "open:" + UsersRead,
     };
     EXPECT_EQ(qry.calls, expectedCalls) << qry.calls.join("\n").toStdString();
     EXPECT_EQ(view.lines, QStringList({Connect + Ok, Create + Ok, Restore + Ok}));
@@ -161,11 +165,12 @@ TEST(RestoreRun, SequenceShowsEachStepAndStopsAtAFailingOne) {
 
         if (failAt < 0) {
             EXPECT_EQ(view.lines, done) << view.lines.join("|").toStdString();
-            EXPECT_EQ(qry.sent.mid(6), QStringList({restoreStatement(r, ShopContents, plan, 0),
-                                                    restoreStatement(r, ShopContents, plan, 1),
-                                                    restoreStatement(r, ShopContents, plan, 2),
-                                                    restoreStatement(r, ShopContents, plan, 3),
-                                                    databaseStateStatement(r.databaseName)}));
+            EXPECT_EQ(qry.sent.mid(6),
+                      QStringList({restoreStatement(r, ShopContents, plan, 0),
+                                   restoreStatement(r, ShopContents, plan, 1),
+                                   restoreStatement(r, ShopContents, plan, 2),
+                                   restoreStatement(r, ShopContents, plan, 3),
+                                   databaseStateStatement(r.databaseName), UsersRead}));
         } else {
             EXPECT_EQ(view.lines, done.mid(0, 4)
                                       << log.arg(1)
@@ -219,7 +224,7 @@ TEST(RestoreRun, ANewerServerRefusesABackupItCannotUpgradeBeforeTheCreate) {
         EXPECT_EQ(qry.sent.contains(headers), !row.server.startsWith("08")) << context;
         ASSERT_EQ(view.notices.size(), 1u) << context;
         if (row.refusal.isEmpty()) {
-            EXPECT_EQ(qry.sent.size(), qry.sent.contains(headers) ? 5 : 4) << context;
+            EXPECT_EQ(qry.sent.size(), qry.sent.contains(headers) ? 6 : 5) << context;
             continue;
         }
         EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()", headers})) << context;
@@ -239,7 +244,8 @@ TEST(RestoreRun, DataFilesAttachTheFileAndItsLog) {
 
     EXPECT_EQ(qry.sent, QStringList({"SELECT GETDATE()",
                                      "exec sp_attach_db N'NewDB' , N'/old/Shop_Data.mdf', "
-                                     "N'/old/Shop_Log.LDF'"}));
+                                     "N'/old/Shop_Log.LDF'",
+                                     UsersRead}));
     EXPECT_EQ(view.lines, QStringList({Connect + Ok, Attach + Ok}));
     ASSERT_EQ(view.notices.size(), 1u);
     EXPECT_EQ(view.notices[0].second, NoticeKind::Information);
@@ -290,9 +296,10 @@ TEST(RestoreRun, AttachSendsWhatEachServerNeedsAndAsksBeforeAnUpgrade) {
 
         EXPECT_EQ(outcome.kind, row.kind) << row.name;
         EXPECT_EQ(outcome.upgradeDeclined, row.kind == RunOutcome::Kind::Refused) << row.name;
-        EXPECT_EQ(qry.sent, QStringList{"SELECT GETDATE()"} + row.sent)
-            << row.name << ": " << qry.sent.join("|").toStdString();
         const bool succeeded = row.kind == RunOutcome::Kind::Succeeded;
+        EXPECT_EQ(qry.sent, QStringList{"SELECT GETDATE()"} + row.sent +
+                                (succeeded ? QStringList{UsersRead} : QStringList{}))
+            << row.name << ": " << qry.sent.join("|").toStdString();
         ASSERT_EQ(view.notices.size(), std::size_t(row.asked) + std::size_t(succeeded)) << row.name;
         if (row.asked) {
             EXPECT_EQ(view.notices[0].second, NoticeKind::Question) << row.name;
@@ -449,7 +456,7 @@ TEST(RestoreRun, OnlyTheConnectionTestIsRepeatedAfterLosingTheKeptConnection) {
         int failAt;
         bool succeeds;
         qsizetype sent;
-    } rows[] = {{0, true, 5}, {1, false, 2}, {2, false, 3}};
+    } rows[] = {{0, true, 6}, {1, false, 2}, {2, false, 3}};
     for (const auto& row : rows) {
         FakeQueryClient qry;
         qry.rows = shopFileList();
@@ -482,8 +489,9 @@ TEST(RestoreRun, FileListRowsInAnyOrderYieldTheDataAndLogNames) {
         EXPECT_TRUE(qry.sent.contains(
             createStatement(r, {"Shop_Data", "Shop_Log", {{"Shop_FT", "F"}}, {}})))
             << qry.sent.join("\n").toStdString();
-        EXPECT_TRUE(qry.sent.last().endsWith(",  MOVE N'Shop_FT' TO N'/data/NewDB_Shop_FT'"))
-            << qry.sent.last().toStdString();
+        EXPECT_TRUE(qry.sent.at(qry.sent.size() - 2)
+                        .endsWith(",  MOVE N'Shop_FT' TO N'/data/NewDB_Shop_FT'"))
+            << qry.sent.join("\n").toStdString();
     } while (std::next_permutation(order.begin(), order.end()));
 }
 
@@ -610,7 +618,9 @@ TEST(RestoreRun, ASequenceSucceedsOnlyWhenTheServerSaysTheDatabaseIsOnline) {
 
         ASSERT_EQ(view.notices.size(), 1u) << where;
         if (row.failure.isEmpty()) {
-            EXPECT_EQ(qry.sent.last(), databaseStateStatement(r.databaseName)) << where;
+            EXPECT_EQ(qry.sent.mid(qry.sent.size() - 2),
+                      QStringList({databaseStateStatement(r.databaseName), UsersRead}))
+                << where;
             EXPECT_EQ(view.notices[0].second, NoticeKind::Information) << where;
             continue;
         }
@@ -904,4 +914,61 @@ TEST(AfterRestoreChecks, FinishingDoesWhatIsLeftWithEachVersionsStatements) {
     RecordingView view;
     EXPECT_FALSE(AfterRestoreChecks(old, view).finishUpgrade("NewDB"));
     EXPECT_TRUE(old.sent.isEmpty());
+}
+
+// The restore stands whatever follows it: the users it found are named before the notice, a
+// user without a login of its name is left to the operator, and a refused step is told and left
+// to do, not undone.
+TEST(RestoreRun, AfterTheRestoreOrphansAreNamedAndARefusedStepIsLeftToDo) {
+    FakeQueryClient qry;
+    qry.rows = shopFileList();
+    qry.version = "08.00.2039";
+    qry.answers["SELECT u.uid, u.name"] = {
+        {{"UID", "5"}, {"NAME", "appuser"}, {"SID", "0a0a"}, {"SAMENAME", "appuser"}},
+        {{"UID", "6"}, {"NAME", "report"}, {"SID", "0b0b"}, {"SAMENAME", ""}},
+        {{"UID", "1"}, {"NAME", "dbo"}, {"SID", "0c0c"}, {"SAMENAME", ""}}};
+    qry.failAtStatement = 6; // the owner's
+    RecordingView view;
+    RestoreRequest r = request(SourceKind::Backup);
+    r.fixUsers = true;
+    r.newOwner = "appuser";
+
+    const RunOutcome outcome = RestoreRun(qry, view).run(r);
+
+    EXPECT_TRUE(outcome.succeeded());
+    EXPECT_EQ(qry.sent.mid(4),
+              QStringList({databaseUsersStatement("NewDB"),
+                           "EXEC [NewDB]..sp_change_users_login 'Update_One', N'appuser', "
+                           "N'appuser'",
+                           "EXEC [NewDB]..sp_changedbowner N'appuser'"}));
+    EXPECT_EQ(view.lines.mid(3),
+              QStringList({QStringLiteral("孤立用户: appuser（有同名登录）, report（无登录）; "
+                                          "所有者: dbo（无登录，SID 0x0C0C）"),
+                           QStringLiteral("正在将用户 appuser 映射到同名登录...") + Ok,
+                           QStringLiteral("正在将数据库所有者改为 appuser... boom")}));
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].second, NoticeKind::Information);
+    ASSERT_EQ(outcome.leftToDo.size(), 2);
+    EXPECT_EQ(outcome.leftToDo[0].kind, LeftToDo::Kind::NoLogin);
+    EXPECT_EQ(outcome.leftToDo[0].detail, "0B0B");
+    EXPECT_EQ(outcome.leftToDo[1].kind, LeftToDo::Kind::OwnerNotSet);
+    EXPECT_EQ(outcome.created, CreatedDatabase::None);
+}
+
+// The database is restored when its users cannot be read: the run says so and keeps it.
+TEST(RestoreRun, AUsersReadTheServerRefusesLeavesTheRestoredDatabaseStanding) {
+    FakeQueryClient qry;
+    qry.rows = shopFileList();
+    qry.failAtStatement = 4;
+    RecordingView view;
+
+    const RunOutcome outcome = RestoreRun(qry, view).run(request(SourceKind::Backup));
+
+    EXPECT_TRUE(outcome.succeeded());
+    EXPECT_EQ(qry.sent.size(), 5) << qry.sent.join("\n").toStdString();
+    EXPECT_EQ(view.lines.last(), QStringLiteral("无法读取数据库用户: boom"));
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].second, NoticeKind::Information);
+    ASSERT_EQ(outcome.leftToDo.size(), 1);
+    EXPECT_EQ(outcome.leftToDo[0].kind, LeftToDo::Kind::UsersNotRead);
 }

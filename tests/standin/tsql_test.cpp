@@ -391,3 +391,106 @@ int main(int argc, char** argv) {
     }
     return RUN_ALL_TESTS();
 }
+
+// Logins keep their SIDs and databases their users through BACKUP, RESTORE, detach and attach,
+// so a database brought to a server whose logins have other SIDs has orphaned users; each
+// version maps and re-owns them with its own statements and refuses what a real server refuses.
+// The refusals' texts are assumed (see tools/standin/README.md).
+TEST_F(TsqlTest, UsersKeepTheirSidsAndEachVersionMapsThemItsWay) {
+    const std::string d = dir_.path();
+    const std::string bak = d + "/src.bak";
+    const std::string sid_a = "0x0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A0A";
+    const std::string sid_r = "0x0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B";
+    const std::string sid_o = "0x0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C0C";
+    const std::string read = "SELECT u.uid, u.name, u.sid, l.name AS samename FROM [Dst]..sysusers "
+                             "u LEFT JOIN master..syslogins l ON l.name = u.name COLLATE "
+                             "DATABASE_DEFAULT WHERE (u.uid = 1 OR u.issqluser = 1 AND "
+                             "DATALENGTH(u.sid) <= 16) AND u.sid <> 0x00 AND NOT EXISTS (SELECT "
+                             "* FROM master..syslogins s WHERE s.sid = u.sid)";
+    run_in_order({
+        {"add a login with a SID",
+         "EXEC master..sp_addlogin @loginame = N'appuser', @passwd = N'pw', @sid = " + sid_a,
+         {"return status = 0"}},
+        {"a login twice", "EXEC sp_addlogin N'appuser', N'pw'", {"Msg 15025"}},
+        {"a SID twice",
+         "EXEC sp_addlogin N'other', N'pw', NULL, NULL, " + sid_a,
+         {"Msg 15433", "Supplied parameter sid is in use."}},
+        {"report", "EXEC sp_addlogin N'report', N'pw', @sid = " + sid_r, {"return status = 0"}},
+        {"owner", "EXEC sp_addlogin N'appowner', N'pw', @sid = " + sid_o, {"return status = 0"}},
+        {"create", "CREATE DATABASE [Src]", {"Msg 1805"}, {"Msg 1802"}},
+        {"grant", "EXEC [Src]..sp_grantdbaccess N'appuser'", {"return status = 0"}},
+        {"a login's second user",
+         "EXEC [Src]..sp_grantdbaccess N'appuser', N'second'",
+         {"Msg 15063"}},
+        {"adduser", "EXEC [Src].dbo.sp_adduser N'report'", {"return status = 0"}},
+        {"a user as owner",
+         "EXEC [Src]..sp_changedbowner N'appuser'",
+         {"Msg 15110", "already a user in the database", "return status = 1"}},
+        {"owner", "EXEC [Src]..sp_changedbowner N'appowner'", {"return status = 0"}},
+        {"backup", "BACKUP DATABASE [Src] TO DISK = N'" + bak + "'", {"Msg 3014"}},
+        {"drop an owner", "EXEC sp_droplogin N'appowner'", {"Msg 15174"}},
+        {"drop", "DROP DATABASE [Src]", {}, {"Msg "}},
+        {"drop logins",
+         "EXEC sp_droplogin N'appuser'\ngo\nEXEC sp_droplogin N'report'\ngo\nEXEC sp_droplogin "
+         "N'appowner'",
+         {"return status = 0"},
+         {"Msg "}},
+        {"drop a login there is not", "EXEC sp_droplogin N'nobody'", {"Msg 15007"}},
+        {"the login anew", "EXEC sp_addlogin N'appuser', N'pw'", {"return status = 0"}},
+        {"restore", "RESTORE DATABASE [Dst] FROM DISK = N'" + bak + "'", {"Msg 3014"}},
+        {"orphans and the owner", read, {"appuser", "report", "dbo", "(3 rows affected)"}},
+        {"map",
+         "EXEC [Dst]..sp_change_users_login 'Update_One', N'appuser', N'appuser'",
+         {"return status = 0"}},
+        {"map a user there is not",
+         "EXEC [Dst]..sp_change_users_login 'Update_One', N'nobody', N'appuser'",
+         {"Msg 15291"}},
+        {"one orphan and the owner left", read, {"(2 rows affected)"}, {"appuser"}},
+        {"no sys schema on 2000",
+         "EXEC [Dst].sys.sp_executesql N'ALTER USER [report] WITH LOGIN = [report]'",
+         {"Msg 2812"}},
+        {"no CREATE LOGIN on 2000", "CREATE LOGIN [x] WITH PASSWORD = N'pw'", {"Msg 170"}},
+        {"detach", "exec sp_detach_db N'Dst'", {"return status = 0"}},
+    });
+    const std::string mdf = d + "/root/data/Src.mdf";
+
+    // SQL Server 2008, on its own root: the same backup, ALTER USER and ALTER AUTHORIZATION.
+    EXPECT_EQ(server_->stop(), 0) << server_->stderr_text();
+    server_ = std::make_unique<Standin>(
+        d + "/root2008", std::vector<std::string>{"--login", "sa:secret", "--version", "2008"});
+    run_in_order({
+        {"create login",
+         "CREATE LOGIN [appuser] WITH PASSWORD = N'pw', CHECK_POLICY = OFF",
+         {},
+         {"Msg "}},
+        {"create login with a SID in use",
+         "CREATE LOGIN [other] WITH PASSWORD = N'pw', SID = 0x01000000000000000000000000000000"
+         "\ngo\nCREATE LOGIN [again] WITH PASSWORD = N'pw', SID = "
+         "0x01000000000000000000000000000000",
+         {"Msg 15433"}},
+        // Over the files the other server detached.
+        {"restore", "RESTORE DATABASE [Dst] FROM DISK = N'" + bak + "' WITH REPLACE", {"Msg 3014"}},
+        {"orphans and the owner", read, {"appuser", "report", "dbo", "(3 rows affected)"}},
+        {"alter user",
+         "EXEC [Dst].sys.sp_executesql N'ALTER USER [appuser] WITH LOGIN = [appuser]'",
+         {"return status = 0"}},
+        {"a user as owner",
+         "ALTER AUTHORIZATION ON DATABASE::[Dst] TO [appuser]",
+         {"Msg 15110", "already a user or aliased in the database"}},
+        {"owner",
+         "CREATE LOGIN [boss] WITH PASSWORD = N'pw'\ngo\nALTER AUTHORIZATION ON "
+         "DATABASE::[Dst] TO [boss]",
+         {},
+         {"Msg "}},
+        {"only the orphan without a login left", read, {"report", "(1 row affected)"}},
+        {"the owner's login gets no second user",
+         "EXEC [Dst].sys.sp_executesql N'CREATE USER [late] FOR LOGIN [boss]'",
+         {"Msg 15063"}},
+        {"detach", "exec sp_detach_db N'Dst'", {"return status = 0"}},
+    });
+    // The users travel in the data files.
+    run_in_order({
+        {"attach", "exec sp_attach_db N'Kept', N'" + mdf + "'", {"return status = 0"}},
+        {"users", "SELECT name, sid FROM [Kept]..sysusers", {"appuser", "report", "dbo"}},
+    });
+}

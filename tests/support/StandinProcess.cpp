@@ -185,7 +185,8 @@ QString StandinProcess::catalogueText() const {
 }
 
 bool StandinProcess::makeBackup(const QString& out, const QString& database,
-                                const QStringList& files, Device device, const QString& version) {
+                                const QStringList& files, Device device, const QString& version,
+                                const QStringList& more) {
     QStringList arguments{QStringLiteral("make-backup"), out, QStringLiteral("--db"), database};
     if (device == Device::Append) {
         arguments << QStringLiteral("--append");
@@ -196,6 +197,7 @@ bool StandinProcess::makeBackup(const QString& out, const QString& database,
     for (const QString& file : files) {
         arguments << QStringLiteral("--file") << file;
     }
+    arguments << more;
     QProcess maker;
     maker.setProcessChannelMode(QProcess::MergedChannels);
     maker.start(binary(), arguments);

@@ -57,10 +57,11 @@ public:
 
     enum class Device { New, Append };
     // Runs `standin make-backup OUT --db NAME --file TYPE:LOGICAL:SIZE[:PHYSICAL]...`, with
-    // --append to add a set to OUT and --version for a set made by a newer server; false with
-    // errorString() on failure.
+    // --append to add a set to OUT, --version for a set made by a newer server and `more`
+    // arguments (--user NAME:SID, --owner SID); false with errorString() on failure.
     bool makeBackup(const QString& out, const QString& database, const QStringList& files,
-                    Device device = Device::New, const QString& version = {});
+                    Device device = Device::New, const QString& version = {},
+                    const QStringList& more = {});
 
 private:
     QTemporaryDir dir_;

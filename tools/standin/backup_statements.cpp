@@ -69,6 +69,7 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
     Database target{s.name, "RESTORING", {}};
     target.level = level_on(c.version, h.level);
     inherit_upkeep(target, c.version, *h.made_by);
+    target.users = h.users; // the restorer, sa here, owns it; dbo stays the backup's
     {
         std::lock_guard lock(c.catalogue.mutex());
         if (h.type == set_type::kLog) {
@@ -168,7 +169,8 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
         const std::string& path = target.files[i].path;
         const Fd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         const std::string head =
-            data_header_text({s.name, e.logical, e.type, e.size, &c.version, target.level});
+            data_header_text({s.name, e.logical, e.type, e.size, &c.version, target.level, false,
+                              i == 0 ? target.users : std::vector<DbUser>{}});
         if (!out.ok() ||
             ::pwrite(out.get(), head.data(), head.size(), 0) != static_cast<ssize_t>(head.size())) {
             c.r.error(5105, msg::device_activation(path));
@@ -272,6 +274,7 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
         h.fork_point = h.first_fork != h.fork ? db->fork_point : 0;
         h.made_by = &c.version;
         h.level = db->level;
+        h.users = db->users;
         for (const DbFile& f : db->files) {
             DataHeader dh;
             if (read_data_header(f.path, dh) != HeaderRead::Ok) {

@@ -107,7 +107,14 @@ void Catalogue::save() const {
             for (const DbFile& f : d.files)
                 out << "file " << f.type << ' ' << encode_field(f.logical) << ' '
                     << encode_field(f.path) << "\n";
+            for (const DbUser& u : d.users)
+                out << user_line(u);
+            if (!d.owner_sid.empty())
+                out << "owner " << sid_hex(d.owner_sid) << "\n";
         }
+        for (const Login& l : logins_)
+            out << "login " << sid_hex(l.sid) << ' ' << encode_field(l.name) << ' '
+                << encode_field(l.password) << "\n";
         for (const RestoreHistory& h : history_)
             out << "history " << h.date << ' ' << encode_field(h.database) << ' ' << h.type << ' '
                 << h.recovery << ' ' << h.stop_at << "\n";
@@ -169,6 +176,23 @@ void Catalogue::load() {
             if (!logical || !path)
                 throw bad();
             dbs_.back().files.push_back(DbFile{a[0], *logical, *path});
+        } else if (word == "user" && !dbs_.empty()) {
+            auto u = parse_user_fields(line.substr(5));
+            if (!u)
+                throw bad();
+            dbs_.back().users.push_back(*u);
+        } else if (word == "owner" && (ls >> a) && !dbs_.empty()) {
+            auto sid = sid_from_hex(a);
+            if (!sid)
+                throw bad();
+            dbs_.back().owner_sid = *sid;
+        } else if (word == "login" && (ls >> a >> b >> c)) {
+            auto sid = sid_from_hex(a);
+            auto name = decode_field(b);
+            auto password = decode_field(c);
+            if (!sid || !name || !password)
+                throw bad();
+            logins_.push_back({*name, *sid, *password});
         } else if (word == "history" && (ls >> a >> b >> c)) {
             RestoreHistory h;
             auto name = decode_field(b);

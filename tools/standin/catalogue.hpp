@@ -1,5 +1,7 @@
 #pragma once
 
+#include "principals.hpp"
+
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -39,6 +41,9 @@ struct Database {
     std::uint64_t fork = 0;
     std::uint64_t log_fork = 0;
     std::uint64_t fork_point = 0;
+    // sysusers as its backups and data files carry it; empty for the defaults (dbo is sa).
+    std::vector<DbUser> users{};
+    std::string owner_sid{}; // sysdatabases.sid; empty for sa's
 };
 
 // One row of msdb..restorehistory.
@@ -77,6 +82,8 @@ public:
     const std::vector<RestoreHistory>& history() const { return history_; }
     void add_history(RestoreHistory h) { history_.push_back(std::move(h)); }
 
+    std::vector<Login>& logins() { return logins_; }
+
     static bool is_system(std::string_view name);
 
     // Databases a restore is writing right now.
@@ -90,6 +97,7 @@ private:
     std::mutex m_;
     std::vector<Database> dbs_;
     std::vector<RestoreHistory> history_;
+    std::vector<Login> logins_;
     std::set<std::string> busy_;
 };
 

@@ -175,6 +175,8 @@ void run_attach(const sql::AttachDb& s, Context& c) {
             c.r.error(5173, msg::different_databases());
             return proc_failed(c);
         }
+        if (db.files.empty())
+            db.users = h.users;
         db.files.push_back({h.type, h.logical, path});
         format = h.format;
         db.level = level_on(c.version, h.level);

@@ -102,8 +102,10 @@ std::string data_header_text(const DataHeader& h) {
     std::ostringstream o;
     o << kDataMagic << "database " << encode_field(h.database) << "\nlogical "
       << encode_field(h.logical) << "\ntype " << h.type << "\nsize " << h.size << "\n"
-      << version_line(h.format, h.level) << (h.shut_down_cleanly ? "shutdown clean\n" : "")
-      << "end\n";
+      << version_line(h.format, h.level) << (h.shut_down_cleanly ? "shutdown clean\n" : "");
+    for (const DbUser& u : h.users)
+        o << user_line(u);
+    o << "end\n";
     std::string s = o.str();
     s.resize(kDataHeaderSize, '\0');
     return s;
@@ -158,6 +160,11 @@ HeaderRead read_data_header(const std::string& path, DataHeader& out) {
                 return HeaderRead::NotData;
         } else if (key == "shutdown") {
             out.shut_down_cleanly = val == "clean";
+        } else if (key == "user") {
+            auto u = parse_user_fields(val);
+            if (!u)
+                return HeaderRead::NotData;
+            out.users.push_back(*u);
         }
     }
     return ended ? HeaderRead::Ok : HeaderRead::NotData;
@@ -172,7 +179,10 @@ std::string backup_header_text(const BackupHeader& h) {
     if (h.family != 0 || h.first_fork != 0 || h.fork != 0)
         o << "identity " << h.created_ms << ' ' << h.family << ' ' << h.first_fork << ' ' << h.fork
           << ' ' << h.fork_point << "\n";
-    o << version_line(h.made_by, h.level) << "files " << h.files.size() << "\n";
+    o << version_line(h.made_by, h.level);
+    for (const DbUser& u : h.users)
+        o << user_line(u);
+    o << "files " << h.files.size() << "\n";
     for (const BackupEntry& f : h.files)
         o << "file " << f.type << ' ' << f.size << ' ' << encode_field(f.logical) << ' '
           << encode_field(f.physical) << ' ' << encode_field(f.filegroup) << "\n";
@@ -260,6 +270,13 @@ bool read_set(std::ifstream& in, std::uint64_t offset, std::uint64_t length, Bac
     if (line.rfind("version ", 0) == 0 &&
         (!read_version_line(line, out.made_by, out.level) || !next_line()))
         return false;
+    out.users.clear();
+    while (line.rfind("user ", 0) == 0) {
+        auto u = parse_user_fields(line.substr(5));
+        if (!u || out.users.size() >= 1000 || !next_line())
+            return false;
+        out.users.push_back(*u);
+    }
     if (line.rfind("files ", 0) != 0)
         return false;
     auto count = to_u64(line.substr(6));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "principals.hpp"
 #include "server_version.hpp"
 
 #include <cstddef>
@@ -30,6 +31,7 @@ struct DataHeader {
     // Set by a detach; a file copied from a database that is online was not shut down cleanly,
     // so no server rebuilds its log.
     bool shut_down_cleanly = false;
+    std::vector<DbUser> users{}; // the primary file's: the database's sysusers; empty for defaults
 };
 
 std::string data_header_text(const DataHeader& h);
@@ -80,6 +82,7 @@ struct BackupHeader {
     // versions were kept are SQL Server 2000's.
     const ServerVersion* made_by = &sql2000();
     int level = 80;
+    std::vector<DbUser> users{};      // empty for sets written before users were kept: the defaults
     std::uint64_t set_offset = 0;     // where the set starts in the device
     std::uint64_t content_offset = 0; // set by read_backup_device
     std::uint64_t end_offset = 0;     // where the next set would start

@@ -66,7 +66,8 @@ int usage() {
            "--file D:LOGICAL:SIZE[:PHYSICAL] --file L:LOGICAL:SIZE [--file F:LOGICAL:SIZE ...]\n"
            "       standin make-backup DIR --chain LOGS [--differential-after N] --db NAME "
            "--file ...\n"
-           "       either with [--version 2000|2005|2008|2008R2|2012]: the server that made it\n";
+           "       either with [--version 2000|2005|2008|2008R2|2012]: the server that made it\n"
+           "       and [--user NAME:SIDHEX ...] [--owner SIDHEX]: the database's users\n";
     return 2;
 }
 
@@ -149,6 +150,24 @@ int write_chain(const std::string& dir, BackupHeader full, int logs, int differe
 
 } // namespace
 
+// --user NAME:SIDHEX adds a SQL user; --owner SIDHEX makes dbo that login's.
+bool add_user(BackupHeader& h, const std::string& spec) {
+    const std::size_t colon = spec.find(':');
+    const auto sid =
+        colon == std::string::npos ? std::nullopt : sid_from_hex(spec.substr(colon + 1));
+    if (!sid || sid->empty() || colon == 0)
+        return false;
+    if (h.users.empty())
+        h.users = default_users();
+    const std::string name = spec.substr(0, colon);
+    if (name == "dbo") {
+        h.users.front().sid = *sid;
+        return true;
+    }
+    h.users.push_back({h.users.back().uid < 5 ? 5 : h.users.back().uid + 1, name, *sid});
+    return true;
+}
+
 int make_backup_main(int argc, char** argv) {
     if (argc < 1)
         return usage();
@@ -179,6 +198,9 @@ int make_backup_main(int argc, char** argv) {
             if (ec != std::errc() || p != v.data() + v.size() || n < 0 || n > 100000)
                 return usage();
             (a == "--chain" ? chain : differential_after) = n;
+        } else if (a == "--user" || a == "--owner") {
+            if (!add_user(h, a == "--owner" ? "dbo:" + std::string(argv[++i]) : argv[++i]))
+                return usage();
         } else if (a == "--file") {
             auto e = parse_file(argv[++i]);
             if (!e) {

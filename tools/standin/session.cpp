@@ -3,6 +3,7 @@
 #include "login.hpp"
 #include "messages.hpp"
 #include "response.hpp"
+#include "security.hpp"
 #include "sql_parser.hpp"
 #include "statements.hpp"
 #include "tokens.hpp"
@@ -155,8 +156,11 @@ bool Session::on_batch(const Message& m) {
     const std::string sql = utf16le_to_utf8(m.payload.data() + skip, m.payload.size() - skip);
     server_.log.append(sql);
 
+    SecurityContext security{server_.catalogue, r, server_.version, server_.logins};
     auto parsed = sql::parse(sql);
-    if (auto* e = std::get_if<sql::SyntaxError>(&parsed)) {
+    if (run_security_statement(sql, security)) {
+        // Logins and users: answered in full.
+    } else if (auto* e = std::get_if<sql::SyntaxError>(&parsed)) {
         const auto line = static_cast<std::uint16_t>(std::min(e->line, 65535));
         r.error(170, msg::syntax(e->line, e->near), 15, 1, line);
         r.done(done::kError);

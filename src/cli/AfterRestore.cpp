@@ -1,5 +1,6 @@
 #include "cli/AfterRestore.h"
 
+#include "restore/AfterRestoreChecks.h"
 #include "restore/DatabaseUsers.h"
 
 namespace cli {
@@ -72,6 +73,63 @@ bool reportAfterRestore(const restore::RunOutcome& outcome, const restore::Resto
         err << "- " << leftToDoText(left, request.databaseName) << '\n';
     }
     err.flush();
+    return false;
+}
+
+bool checkAfterRestore(const CommandLine& commandLine, db::QueryClient& qry,
+                       restore::RestoreView& view, const QString& name, bool restored,
+                       QTextStream& err) {
+    restore::AfterRestoreChecks checks(qry, view);
+    QStringList leftToDo;
+    if (commandLine.check) {
+        try {
+            if (const QList<int> errors = checks.checkConsistency(name); !errors.isEmpty()) {
+                QStringList numbers;
+                for (const int number : errors) {
+                    numbers << QString::number(number);
+                }
+                numbers.removeDuplicates();
+                leftToDo << QStringLiteral(
+                                "一致性检查发现错误 %1：请从完好的备份恢复，或修复后再用 --check "
+                                "检查 / the consistency check found errors %1: restore a sound "
+                                "backup, or repair the database and check it again")
+                                .arg(numbers.join(QStringLiteral(", ")));
+            }
+        } catch (const db::QueryError& error) {
+            leftToDo << QStringLiteral("一致性检查未完成 / the consistency check did not "
+                                       "complete: ") +
+                            error.message();
+        }
+    }
+    if (commandLine.finish) {
+        try {
+            if (!checks.finishUpgrade(name)) {
+                view.appendProgressLine(
+                    QStringLiteral("--finish 不适用于 SQL Server 2000 / --finish does not apply "
+                                   "on SQL Server 2000: its databases are at its own level"));
+            }
+        } catch (const db::QueryError& error) {
+            leftToDo << QStringLiteral("升级遗留事项未完成（兼容级别、PAGE_VERIFY CHECKSUM、DBCC "
+                                       "UPDATEUSAGE），可再次运行 --finish / the upgrade's "
+                                       "leftovers are not finished (compatibility level, "
+                                       "PAGE_VERIFY CHECKSUM, DBCC UPDATEUSAGE); --finish may run "
+                                       "again: ") +
+                            error.message();
+        }
+    }
+    if (leftToDo.isEmpty()) {
+        return true;
+    }
+    err << (restored ? QStringLiteral("数据库 %1 已恢复并保留，但尚有未完成的事项 / the "
+                                      "database %1 was restored and kept, but this is "
+                                      "left to do:\n")
+                     : QStringLiteral("数据库 %1 尚有未完成的事项 / left to do on the "
+                                      "database %1:\n"))
+               .arg(name);
+    for (const QString& item : leftToDo) {
+        err << "  - " << item << '\n';
+    }
+    err << Qt::flush;
     return false;
 }
 

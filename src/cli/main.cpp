@@ -281,65 +281,6 @@ int failedRun(const Session& session, const restore::RunOutcome& outcome) {
     return RestoreFailed;
 }
 
-// --check and --finish once the database is restored, or on the database as it stands; it is kept
-// whatever they find.
-int afterRestore(const Session& session, db::QueryClient& qry, bool restored = true) {
-    const cli::CommandLine& commandLine = session.commandLine;
-    const QString& name = session.request.databaseName;
-    restore::AfterRestoreChecks checks(qry, session.view);
-    QStringList leftToDo;
-    if (commandLine.check) {
-        try {
-            if (const QList<int> errors = checks.checkConsistency(name); !errors.isEmpty()) {
-                QStringList numbers;
-                for (const int number : errors) {
-                    numbers << QString::number(number);
-                }
-                numbers.removeDuplicates();
-                leftToDo << QStringLiteral(
-                                "一致性检查发现错误 %1：请从完好的备份恢复，或修复后再用 --check "
-                                "检查 / the consistency check found errors %1: restore a sound "
-                                "backup, or repair the database and check it again")
-                                .arg(numbers.join(QStringLiteral(", ")));
-            }
-        } catch (const db::QueryError& error) {
-            leftToDo << QStringLiteral("一致性检查未完成 / the consistency check did not "
-                                       "complete: ") +
-                            error.message();
-        }
-    }
-    if (commandLine.finish) {
-        try {
-            if (!checks.finishUpgrade(name)) {
-                session.view.appendProgressLine(
-                    QStringLiteral("--finish 不适用于 SQL Server 2000 / --finish does not apply "
-                                   "on SQL Server 2000: its databases are at its own level"));
-            }
-        } catch (const db::QueryError& error) {
-            leftToDo << QStringLiteral("升级遗留事项未完成（兼容级别、PAGE_VERIFY CHECKSUM、DBCC "
-                                       "UPDATEUSAGE），可再次运行 --finish / the upgrade's "
-                                       "leftovers are not finished (compatibility level, "
-                                       "PAGE_VERIFY CHECKSUM, DBCC UPDATEUSAGE); --finish may run "
-                                       "again: ") +
-                            error.message();
-        }
-    }
-    if (leftToDo.isEmpty()) {
-        return Succeeded;
-    }
-    session.err << (restored ? QStringLiteral("数据库 %1 已恢复并保留，但尚有未完成的事项 / the "
-                                              "database %1 was restored and kept, but this is "
-                                              "left to do:\n")
-                             : QStringLiteral("数据库 %1 尚有未完成的事项 / left to do on the "
-                                              "database %1:\n"))
-                       .arg(name);
-    for (const QString& item : leftToDo) {
-        session.err << "  - " << item << '\n';
-    }
-    session.err << Qt::flush;
-    return LeftToDo;
-}
-
 // Restores, or with --script prints what a restore would send. `plan` is a sequence's; without it
 // the request's one set, or the attach.
 int restore(const Session& session, const std::optional<restore::RestorePlan>& plan) {
@@ -402,8 +343,9 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
             const bool usersDone = session.commandLine.script ||
                                    cli::reportAfterRestore(outcome, request, server.serverVersion(),
                                                            session.out, session.err);
-            const int checked = afterRestore(session, qry);
-            return usersDone ? checked : LeftToDo;
+            const bool checked = cli::checkAfterRestore(session.commandLine, qry, session.view,
+                                                        request.databaseName, true, session.err);
+            return usersDone && checked ? Succeeded : LeftToDo;
         }
         if (outcome.upgradeDeclined) {
             session.err << cli::upgradeDeclinedText() << '\n' << Qt::flush;
@@ -538,7 +480,8 @@ int checkExistingDatabase(cli::CommandLine& commandLine, cli::ConsoleView& view,
                 << Qt::flush;
             return RestoreFailed;
         }
-        return afterRestore(session, qry, false);
+        return cli::checkAfterRestore(commandLine, qry, view, name, false, err) ? Succeeded
+                                                                                : LeftToDo;
     } catch (const db::StatementCancelled&) {
         const int signal = interrupts.signalNumber();
         return CancelledBySignal + (signal != 0 ? signal : SIGINT);

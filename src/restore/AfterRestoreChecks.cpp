@@ -69,9 +69,9 @@ QString verifiedWords(bool server2000, const BackupSetHeader& set, bool checksum
         unverified += QStringLiteral("、");
         unverifiedEnglish += QStringLiteral(" and ");
     }
-    unverified += QStringLiteral("数据的结构（恢复后由 --check 检查）");
-    unverifiedEnglish += QStringLiteral("the structure of the data (--check examines it after the "
-                                        "restore)");
+    unverified += QStringLiteral("数据的结构（恢复后的一致性检查查看它）");
+    unverifiedEnglish +=
+        QStringLiteral("the structure of the data (a consistency check after the restore sees it)");
     return QStringLiteral("    %1；未校验：%2。\n    %3; not verified: %4.")
         .arg(verified, unverified, verifiedEnglish, unverifiedEnglish);
 }

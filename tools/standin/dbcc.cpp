@@ -109,12 +109,14 @@ void run_verify(const sql::VerifyOnly& s, Context& c) {
     const BackupHeader* set = find_set(s.disk, s.file, sets, c.version, SetUse::Restore, c.r);
     if (!set)
         return abort();
-    for (const auto& [logical, target] : s.moves)
+    for (const auto& move : s.moves) {
+        const std::string& logical = move.first;
         if (std::none_of(set->files.begin(), set->files.end(),
                          [&](const BackupEntry& e) { return same_name(e.logical, logical); })) {
             c.r.error(3234, msg::not_part_of(logical, set->database));
             return abort();
         }
+    }
     // No set the stand-in writes carries checksums (HasBackupChecksums 0).
     if (s.checksum) {
         c.r.error(3187, no_checksums());

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the Windows build needs: the MinGW-w64 cross compiler, Wine (with
-# its 32-bit half, which a new 64-bit prefix sets up beside the 64-bit one), NSIS, icoutils to read
-# the programs' resources, Xvfb, the Chinese and English locales Wine takes its code page from, and
-# a deb-src entry so Qt's source can be fetched.
+# Installs the Debian 12 packages the Windows build needs: the MinGW-w64 cross compiler, 64-bit Wine
+# (the programs, the tests and the amd64 installer are all 64-bit, so no i386 packages and no i386
+# package lists are needed), NSIS, icoutils to read the programs' resources, Xvfb, the Chinese and
+# English locales Wine takes its code page from, and a deb-src entry so Qt's source can be fetched.
 # Quiet when all is there.
 set -euo pipefail
 
 packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
     ninja-build cmake dpkg-dev qt6-base-dev-tools googletest
-    wine wine64 wine32:i386 fonts-wine fonts-noto-cjk
+    wine wine64 fonts-wine fonts-noto-cjk
     nsis icoutils zip unzip xvfb xauth x11-apps netpbm locales
     unixodbc tdsodbc
 )
@@ -19,11 +19,6 @@ sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
 update_needed=false
-
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    "${sudo[@]}" dpkg --add-architecture i386
-    update_needed=true
-fi
 
 # Qt's source must come from the same archive and suites as the host's Qt tools.
 if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then

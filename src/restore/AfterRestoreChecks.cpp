@@ -32,14 +32,6 @@ const QString NothingToDoLine = QStringLiteral(
     "无需处理：数据库 %1 已完成升级 / nothing to do: the database %1 is upgraded already");
 constexpr int DbccCompletedMessage = 2528;
 
-QString literal(const QString& value) {
-    return "N'" + quoteStringLiteral(value) + "'";
-}
-
-QString bracketed(const QString& name) {
-    return "[" + quoteBracketName(name) + "]";
-}
-
 // What RESTORE VERIFYONLY looked at, in the documentation's words: every version reads the whole
 // set; from SQL Server 2005 on it also checks page ids, the checksums a set carries, and the space
 // at the targets. None looks at the structure of the data.
@@ -96,10 +88,11 @@ QList<FileMove> movesOfStep(const RestoreRequest& request, const BackupContents&
 } // namespace
 
 QString verifyStatement(const BackupSetHeader& set, const QList<FileMove>& moves, bool checksum) {
-    QString statement = "RESTORE VERIFYONLY FROM DISK = " + literal(set.file) +
+    QString statement = "RESTORE VERIFYONLY FROM DISK = " + unicodeLiteral(set.file) +
                         " WITH FILE = " + QString::number(set.position);
     for (const FileMove& move : moves) {
-        statement += ", MOVE " + literal(move.logicalName) + " TO " + literal(move.target);
+        statement +=
+            ", MOVE " + unicodeLiteral(move.logicalName) + " TO " + unicodeLiteral(move.target);
     }
     if (checksum) {
         statement += QStringLiteral(", CHECKSUM");
@@ -108,34 +101,35 @@ QString verifyStatement(const BackupSetHeader& set, const QList<FileMove>& moves
 }
 
 QString checkDatabaseStatement(const QString& databaseName, bool dataPurity) {
-    return "DBCC CHECKDB (" + literal(databaseName) + ")" +
+    return "DBCC CHECKDB (" + unicodeLiteral(databaseName) + ")" +
            (dataPurity ? QStringLiteral(" WITH DATA_PURITY") : QString());
 }
 
 QString checkCatalogStatement(const QString& databaseName) {
-    return "DBCC CHECKCATALOG (" + literal(databaseName) + ")";
+    return "DBCC CHECKCATALOG (" + unicodeLiteral(databaseName) + ")";
 }
 
 QString databaseSettingsStatement(const QString& databaseName) {
     return "SELECT compatibility_level, page_verify_option_desc FROM sys.databases WHERE name = " +
-           literal(databaseName);
+           unicodeLiteral(databaseName);
 }
 
 QString compatibilityLevelStatement(const QString& databaseName, int level,
                                     const ServerVersion& server) {
     if (server.major == 9) {
-        return "EXEC sp_dbcmptlevel " + literal(databaseName) + ", " + QString::number(level);
+        return "EXEC sp_dbcmptlevel " + unicodeLiteral(databaseName) + ", " +
+               QString::number(level);
     }
-    return "ALTER DATABASE " + bracketed(databaseName) +
+    return "ALTER DATABASE " + bracketedName(databaseName) +
            " SET COMPATIBILITY_LEVEL = " + QString::number(level);
 }
 
 QString pageVerifyStatement(const QString& databaseName) {
-    return "ALTER DATABASE " + bracketed(databaseName) + " SET PAGE_VERIFY CHECKSUM";
+    return "ALTER DATABASE " + bracketedName(databaseName) + " SET PAGE_VERIFY CHECKSUM";
 }
 
 QString updateUsageStatement(const QString& databaseName) {
-    return "DBCC UPDATEUSAGE (" + literal(databaseName) + ")";
+    return "DBCC UPDATEUSAGE (" + unicodeLiteral(databaseName) + ")";
 }
 
 int serverCompatibilityLevel(const ServerVersion& server) {

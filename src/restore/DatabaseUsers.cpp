@@ -10,14 +10,6 @@ constexpr int DboUid = 1;
 constexpr int OwnerIsUser = 15110;
 constexpr int OwnerIsAlias = 15111;
 
-QString literal(const QString& value) {
-    return "N'" + quoteStringLiteral(value) + "'";
-}
-
-QString bracketed(const QString& name) {
-    return "[" + quoteBracketName(name) + "]";
-}
-
 } // namespace
 
 QString DatabaseUsers::chineseLine() const {
@@ -54,7 +46,7 @@ QString DatabaseUsers::englishLine() const {
 }
 
 QString databaseUsersStatement(const QString& databaseName) {
-    return "SELECT u.uid, u.name, u.sid, l.name AS samename FROM " + bracketed(databaseName) +
+    return "SELECT u.uid, u.name, u.sid, l.name AS samename FROM " + bracketedName(databaseName) +
            "..sysusers u LEFT JOIN master..syslogins l ON l.name = u.name COLLATE "
            "DATABASE_DEFAULT WHERE (u.uid = 1 OR u.issqluser = 1 AND DATALENGTH(u.sid) <= 16) "
            "AND u.sid <> 0x00 AND NOT EXISTS (SELECT * FROM master..syslogins s WHERE s.sid = "
@@ -79,36 +71,38 @@ DatabaseUsers readDatabaseUsers(db::QueryClient& qry) {
 QString mapUserStatement(const ServerVersion& server, const QString& databaseName,
                          const QString& user) {
     if (!server.isNewerThan2000()) {
-        return "EXEC " + bracketed(databaseName) + "..sp_change_users_login 'Update_One', " +
-               literal(user) + ", " + literal(user);
+        return "EXEC " + bracketedName(databaseName) + "..sp_change_users_login 'Update_One', " +
+               unicodeLiteral(user) + ", " + unicodeLiteral(user);
     }
-    return "EXEC " + bracketed(databaseName) + ".sys.sp_executesql " +
-           literal("ALTER USER " + bracketed(user) + " WITH LOGIN = " + bracketed(user));
+    return "EXEC " + bracketedName(databaseName) + ".sys.sp_executesql " +
+           unicodeLiteral("ALTER USER " + bracketedName(user) +
+                          " WITH LOGIN = " + bracketedName(user));
 }
 
 QString createLoginStatement(const ServerVersion& server, const OrphanedUser& user) {
     const QString password = QStringLiteral("N'<密码 password>'");
     if (!server.isNewerThan2000()) {
-        return "EXEC master..sp_addlogin @loginame = " + literal(user.name) +
+        return "EXEC master..sp_addlogin @loginame = " + unicodeLiteral(user.name) +
                ", @passwd = " + password + ", @sid = 0x" + user.sid;
     }
-    return "CREATE LOGIN " + bracketed(user.name) + " WITH PASSWORD = " + password + ", SID = 0x" +
-           user.sid;
+    return "CREATE LOGIN " + bracketedName(user.name) + " WITH PASSWORD = " + password +
+           ", SID = 0x" + user.sid;
 }
 
 QString ownerStatement(const ServerVersion& server, const QString& databaseName,
                        const QString& login) {
     if (!server.isNewerThan2000()) {
-        return "EXEC " + bracketed(databaseName) + "..sp_changedbowner " + literal(login);
+        return "EXEC " + bracketedName(databaseName) + "..sp_changedbowner " +
+               unicodeLiteral(login);
     }
-    return "ALTER AUTHORIZATION ON DATABASE::" + bracketed(databaseName) + " TO " +
-           bracketed(login);
+    return "ALTER AUTHORIZATION ON DATABASE::" + bracketedName(databaseName) + " TO " +
+           bracketedName(login);
 }
 
 QString loginsUserStatement(const QString& databaseName, const QString& login) {
-    return "SELECT u.name FROM " + bracketed(databaseName) +
+    return "SELECT u.name FROM " + bracketedName(databaseName) +
            "..sysusers u JOIN master..syslogins l ON l.sid = u.sid WHERE l.name = " +
-           literal(login);
+           unicodeLiteral(login);
 }
 
 bool isOwnerAlreadyUser(int nativeError) {

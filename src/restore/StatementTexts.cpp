@@ -11,19 +11,11 @@ namespace {
 // Initial catalog of the trusted connection: present on every SQL Server, and not master.
 constexpr auto IntegratedCatalog = "msdb";
 
-QString literal(const QString& value) {
-    return "N'" + quoteStringLiteral(value) + "'";
-}
-
-QString bracketed(const QString& name) {
-    return "[" + quoteBracketName(name) + "]";
-}
-
 // The create names every file the full backup's restore will make, so that the server refuses one
 // that exists instead of the restore's REPLACE writing over it. A full-text catalog is no file of
 // the create, nor is a file only a later set holds.
 QString fileClause(const QString& logicalName, const QString& target) {
-    return "(NAME = " + literal(logicalName) + ", FILENAME = " + literal(target) +
+    return "(NAME = " + unicodeLiteral(logicalName) + ", FILENAME = " + unicodeLiteral(target) +
            " , SIZE = 1, FILEGROWTH = 10%)";
 }
 
@@ -41,7 +33,8 @@ QString otherMoveClauses(const QList<FileMove>& moves, qsizetype step) {
     QString clauses;
     for (const FileMove& move : moves) {
         if (move.step == step) {
-            clauses += ",  MOVE " + literal(move.logicalName) + " TO " + literal(move.target);
+            clauses += ",  MOVE " + unicodeLiteral(move.logicalName) + " TO " +
+                       unicodeLiteral(move.target);
         }
     }
     return clauses;
@@ -67,25 +60,25 @@ QString connectionTestStatement() {
 }
 
 QString fileListStatement(const QString& path, int backupSet) {
-    return "RESTORE FILELISTONLY FROM  DISK = " + literal(path) +
+    return "RESTORE FILELISTONLY FROM  DISK = " + unicodeLiteral(path) +
            (backupSet == 1 ? QString() : " WITH  FILE = " + QString::number(backupSet));
 }
 
 QString backupHeadersStatement(const QString& path) {
-    return "RESTORE HEADERONLY FROM  DISK = " + literal(path);
+    return "RESTORE HEADERONLY FROM  DISK = " + unicodeLiteral(path);
 }
 
 QString serverFolderStatement(const QString& folder) {
-    return "EXEC master..xp_dirtree " + literal(folder) + ", 1, 1";
+    return "EXEC master..xp_dirtree " + unicodeLiteral(folder) + ", 1, 1";
 }
 
 QString fileExistStatement(const QString& serverPath) {
-    return "exec master..xp_fileexist " + literal(serverPath);
+    return "exec master..xp_fileexist " + unicodeLiteral(serverPath);
 }
 
 QString createStatement(const RestoreRequest& request, const BackupContents& contents) {
     const QList<FileMove> moves = otherFileMoves(request, contents);
-    return "CREATE DATABASE " + bracketed(request.databaseName) + "  ON PRIMARY " +
+    return "CREATE DATABASE " + bracketedName(request.databaseName) + "  ON PRIMARY " +
            fileClause(contents.dataLogicalName, targetDataFilePath(request)) +
            otherFileClauses(moves, QStringLiteral("D")) + " LOG ON " +
            fileClause(contents.logLogicalName, targetLogFilePath(request)) +
@@ -99,57 +92,66 @@ QString restoreStatement(const RestoreRequest& request, const BackupContents& co
     const QString recovery = last ? QStringLiteral("RECOVERY") : QStringLiteral("NORECOVERY");
     const QString moves = otherMoveClauses(otherFileMoves(request, contents), step);
     if (step == 0) {
-        return "RESTORE DATABASE " + bracketed(request.databaseName) +
-               " FROM  DISK = " + literal(set.file) +
+        return "RESTORE DATABASE " + bracketedName(request.databaseName) +
+               " FROM  DISK = " + unicodeLiteral(set.file) +
                " WITH  FILE = " + QString::number(set.position) + ",  NOUNLOAD ,  STATS = 10,  " +
-               recovery + " ,  REPLACE ,  MOVE " + literal(contents.dataLogicalName) + " TO " +
-               literal(targetDataFilePath(request)) + ",  MOVE " +
-               literal(contents.logLogicalName) + " TO " + literal(targetLogFilePath(request)) +
-               moves;
+               recovery + " ,  REPLACE ,  MOVE " + unicodeLiteral(contents.dataLogicalName) +
+               " TO " + unicodeLiteral(targetDataFilePath(request)) + ",  MOVE " +
+               unicodeLiteral(contents.logLogicalName) + " TO " +
+               unicodeLiteral(targetLogFilePath(request)) + moves;
     }
     const bool log = set.type == BackupSetType::Log;
     QString statement = (log ? "RESTORE LOG " : "RESTORE DATABASE ") +
-                        bracketed(request.databaseName) + " FROM  DISK = " + literal(set.file) +
+                        bracketedName(request.databaseName) +
+                        " FROM  DISK = " + unicodeLiteral(set.file) +
                         " WITH  FILE = " + QString::number(set.position) +
                         ",  NOUNLOAD ,  STATS = 10,  " + recovery + moves;
     if (last && log && plan.stopAt) {
-        statement += ",  STOPAT = " + literal(serverTimeText(*plan.stopAt));
+        statement += ",  STOPAT = " + unicodeLiteral(serverTimeText(*plan.stopAt));
     }
     return statement;
 }
 
 QString attachStatement(const RestoreRequest& request) {
-    return "exec sp_attach_db " + literal(request.databaseName) + " , " +
-           literal(request.sourcePath) + ", " + literal(request.logSourcePath);
+    return "exec sp_attach_db " + unicodeLiteral(request.databaseName) + " , " +
+           unicodeLiteral(request.sourcePath) + ", " + unicodeLiteral(request.logSourcePath);
 }
 
 QString attachRebuildingLogStatement(const RestoreRequest& request, bool newerThan2000) {
     if (!newerThan2000) {
-        return "exec sp_attach_single_file_db " + literal(request.databaseName) + " , " +
-               literal(request.sourcePath);
+        return "exec sp_attach_single_file_db " + unicodeLiteral(request.databaseName) + " , " +
+               unicodeLiteral(request.sourcePath);
     }
-    return "CREATE DATABASE " + bracketed(request.databaseName) +
-           " ON (FILENAME = " + literal(request.sourcePath) + ") FOR ATTACH_REBUILD_LOG";
+    return "CREATE DATABASE " + bracketedName(request.databaseName) +
+           " ON (FILENAME = " + unicodeLiteral(request.sourcePath) + ") FOR ATTACH_REBUILD_LOG";
 }
 
 QString dropStatement(const QString& databaseName) {
-    return "DROP DATABASE " + bracketed(databaseName);
+    return "DROP DATABASE " + bracketedName(databaseName);
 }
 
 // As text, since not every driver reads a sql_variant; every version from 2000 on answers both.
 QString databaseStateStatement(const QString& databaseName) {
-    return "SELECT CAST(DATABASEPROPERTYEX(" + literal(databaseName) +
+    return "SELECT CAST(DATABASEPROPERTYEX(" + unicodeLiteral(databaseName) +
            ", 'Status') AS nvarchar(128)) AS Status";
 }
 
 QString databaseFilesStatement(const QString& databaseName) {
-    return "SELECT filename FROM master..sysaltfiles WHERE dbid = DB_ID(" + literal(databaseName) +
-           ")";
+    return "SELECT filename FROM master..sysaltfiles WHERE dbid = DB_ID(" +
+           unicodeLiteral(databaseName) + ")";
 }
 
 QString quoteStringLiteral(const QString& value) {
     QString quoted = value;
     return quoted.replace(u'\'', QStringLiteral("''"));
+}
+
+QString unicodeLiteral(const QString& value) {
+    return "N'" + quoteStringLiteral(value) + "'";
+}
+
+QString bracketedName(const QString& name) {
+    return "[" + quoteBracketName(name) + "]";
 }
 
 QString quoteBracketName(const QString& name) {

@@ -43,5 +43,8 @@ QString databaseFilesStatement(const QString& databaseName);
 // Quoting for values placed inside N'...' and names placed inside [...].
 QString quoteStringLiteral(const QString& value);
 QString quoteBracketName(const QString& name);
+// The value as N'...' and the name as [...], quoted.
+QString unicodeLiteral(const QString& value);
+QString bracketedName(const QString& name);
 
 } // namespace restore

@@ -151,15 +151,15 @@ int write_chain(const std::string& dir, BackupHeader full, int logs, int differe
 } // namespace
 
 // --user NAME:SIDHEX adds a SQL user; --owner SIDHEX makes dbo that login's.
-bool add_user(BackupHeader& h, const std::string& spec) {
-    const std::size_t colon = spec.find(':');
+bool add_user(BackupHeader& h, const std::string& argument) {
+    const std::size_t colon = argument.find(':');
     const auto sid =
-        colon == std::string::npos ? std::nullopt : sid_from_hex(spec.substr(colon + 1));
+        colon == std::string::npos ? std::nullopt : sid_from_hex(argument.substr(colon + 1));
     if (!sid || sid->empty() || colon == 0)
         return false;
     if (h.users.empty())
         h.users = default_users();
-    const std::string name = spec.substr(0, colon);
+    const std::string name = argument.substr(0, colon);
     if (name == "dbo") {
         h.users.front().sid = *sid;
         return true;

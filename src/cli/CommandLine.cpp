@@ -81,6 +81,19 @@ const QString HelpText = QStringLiteral(
     "  --rebuild-log       日志文件丢失时只附加数据文件，由服务器重建日志（仅限正常分离的\n"
     "                      数据库）/ the log is lost: attach the data file alone and let the\n"
     "                      server make a new log; only a database shut down cleanly (detached)\n"
+    "  --via SERVER        经由 SQL Server 2005、2008 或 2008 R2 中间服务器恢复到 SQL Server 2012\n"
+    "                      及以后 / restore through a SQL Server 2005 to 2008 R2 server (the\n"
+    "                      hop) onto one that cannot restore the backup itself: the hop\n"
+    "                      restores it under a scratch name, checks it and backs it up to\n"
+    "                      --share, the target verifies and restores that backup, then the\n"
+    "                      scratch database and the backup file are removed\n"
+    "  --via-user LOGIN    中间服务器的 SQL 登录（不给出则用 Windows 身份认证）/ the hop's SQL\n"
+    "                      login (Windows authentication without it); the password is read\n"
+    "                      from QUARN_SQL_VIA_PASSWORD or asked for without echo\n"
+    "  --share FOLDER      两台服务器都能访问的文件夹，服务器的写法 / a folder both servers\n"
+    "                      reach, as they name it (\\\\nas\\hop\\)\n"
+    "  --via-dir FOLDER    中间服务器上临时数据库的文件夹 / the hop's folder for the scratch\n"
+    "                      database's files (default: that of its master database)\n"
     "  --help              显示本帮助 / show this help\n"
     "\n"
     "相对路径（--backup、--mdf、--dir 及默认值文件中的路径）以当前目录为准；\n"
@@ -128,9 +141,14 @@ parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption upgradeFiles(QStringLiteral("upgrade-files"));
     const QCommandLineOption copyFirst(QStringLiteral("copy-first"));
     const QCommandLineOption rebuildLog(QStringLiteral("rebuild-log"));
+    const QCommandLineOption via(QStringLiteral("via"), {}, QStringLiteral("SERVER"));
+    const QCommandLineOption viaUser(QStringLiteral("via-user"), {}, QStringLiteral("LOGIN"));
+    const QCommandLineOption share(QStringLiteral("share"), {}, QStringLiteral("FOLDER"));
+    const QCommandLineOption viaDir(QStringLiteral("via-dir"), {}, QStringLiteral("FOLDER"));
     parser.addOptions({server, windowsAuth, user, backup, mdf, name, dir, defaults, script, list,
                        backupSet, until, database, fixUsers, owner, help});
     parser.addOptions({verify, check, finish, upgradeFiles, copyFirst, rebuildLog});
+    parser.addOptions({via, viaUser, share, viaDir});
 
     if (!parser.parse(arguments)) {
         return UsageError{parser.errorText()};
@@ -143,7 +161,8 @@ parseCommandLine(const QStringList& arguments) {
                           parser.positionalArguments().first()};
     }
     for (const QCommandLineOption* option :
-         {&server, &user, &mdf, &name, &dir, &defaults, &backupSet, &until, &database, &owner}) {
+         {&server, &user, &mdf, &name, &dir, &defaults, &backupSet, &until, &database, &owner, &via,
+          &viaUser, &share, &viaDir}) {
         if (parser.values(*option).size() > 1) {
             return UsageError{QStringLiteral("--") + option->names().first() +
                               QStringLiteral(" given more than once")};
@@ -200,6 +219,21 @@ parseCommandLine(const QStringList& arguments) {
     result.owner = valueOf(owner);
     if (result.owner && (result.owner->isEmpty() || result.owner->size() > 128)) {
         return UsageError{QStringLiteral("--owner wants a login name of 1 to 128 characters")};
+    }
+    result.via = valueOf(via);
+    result.viaUser = valueOf(viaUser);
+    result.share = valueOf(share);
+    result.viaDir = valueOf(viaDir);
+    if (!result.via && (result.viaUser || result.share || result.viaDir)) {
+        return UsageError{QStringLiteral("--via-user, --share and --via-dir go with --via")};
+    }
+    if (result.via && !result.share) {
+        return UsageError{QStringLiteral("--via wants --share, a folder both servers reach")};
+    }
+    if (result.via && (result.mdf || result.script || result.list || result.verify)) {
+        return UsageError{QStringLiteral("--via restores a backup (--backup), and verifies the "
+                                         "hop's backup itself; not with --mdf, --script, --list "
+                                         "or --verify")};
     }
     if (result.backupSet && result.asksForSequence()) {
         return UsageError{QStringLiteral("--backup-set names one set of one file; a sequence is "

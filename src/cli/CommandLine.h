@@ -33,6 +33,12 @@ struct CommandLine {
     bool rebuildLog = false;   // attach the data file alone, the server making a new log
     bool fixUsers = false;
     std::optional<QString> owner;
+    // Through a SQL Server 2005 to 2008 R2 server (the hop) to a server that cannot restore the
+    // backup itself.
+    std::optional<QString> via;
+    std::optional<QString> viaUser; // the hop's SQL login; Windows authentication without it
+    std::optional<QString> share;   // a folder both servers reach, in their form
+    std::optional<QString> viaDir;  // the hop's folder for the scratch database's files
 
     // Several backups, a folder, a time or a database name ask for a restore sequence planned
     // from the backups' headers.

@@ -7,6 +7,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleView.h"
 #include "cli/FieldDefaults.h"
+#include "cli/HopReport.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/ScriptingQueryClient.h"
 #include "cli/StandardStreams.h"
@@ -16,6 +17,7 @@
 #include "platform/ServerPath.h"
 #include "restore/AfterRestoreChecks.h"
 #include "restore/BackupHeaders.h"
+#include "restore/HopRun.h"
 #include "restore/RequestValidation.h"
 #include "restore/RestoreRun.h"
 #include "restore/StatementTexts.h"
@@ -265,6 +267,9 @@ int readFailed(const Session& session, const db::QueryError& error) {
 int failedRun(const Session& session, const restore::RunOutcome& outcome) {
     if (outcome.versionRefusal) {
         session.err << outcome.versionRefusal->englishText() << '\n' << Qt::flush;
+        if (outcome.versionRefusal->backupTooOld()) {
+            session.err << cli::viaHint() << '\n' << Qt::flush;
+        }
     }
     switch (outcome.created) {
     case restore::CreatedDatabase::MayRemain:
@@ -281,6 +286,23 @@ int failedRun(const Session& session, const restore::RunOutcome& outcome) {
     return RestoreFailed;
 }
 
+// Makes the target folder on this machine just before the first change on the server; none for a
+// folder only the server sees.
+restore::RestoreRun::BeforeFirstChange targetFolderMaker(cli::ConsoleView& view,
+                                                         const QString& directory, bool& refused) {
+    if (directory.isEmpty() || platform::isServerOnlyPath(directory)) {
+        return {};
+    }
+    return [&view, &refused, directory] {
+        platform::createDirectoryLevels(directory);
+        refused = !platform::directoryExists(directory);
+        if (refused) {
+            view.refuse(restore::unusableDirectory(directory));
+        }
+        return !refused;
+    };
+}
+
 // Restores, or with --script prints what a restore would send. `plan` is a sequence's; without it
 // the request's one set, or the attach.
 int restore(const Session& session, const std::optional<restore::RestorePlan>& plan) {
@@ -292,18 +314,16 @@ int restore(const Session& session, const std::optional<restore::RestorePlan>& p
     bool folderRefused = false;
     bool copyFailed = false;
     restore::RestoreRun::BeforeFirstChange makeFolder;
-    if (!session.commandLine.script && !session.commandLine.list && !request.directory.isEmpty() &&
-        !platform::isServerOnlyPath(request.directory)) {
-        makeFolder = [&view = session.view, &folderRefused, directory = request.directory, &copy,
-                      &copyFailed, &err = session.err] {
-            platform::createDirectoryLevels(directory);
-            folderRefused = !platform::directoryExists(directory);
-            if (folderRefused) {
-                view.refuse(restore::unusableDirectory(directory));
-            }
-            copyFailed = !folderRefused && copy && !copy->make(err);
-            return !folderRefused && !copyFailed;
-        };
+    if (!session.commandLine.script && !session.commandLine.list) {
+        if (auto makeTarget = targetFolderMaker(session.view, request.directory, folderRefused)) {
+            makeFolder = [makeTarget, &copy, &copyFailed, &err = session.err] {
+                if (!makeTarget()) {
+                    return false;
+                }
+                copyFailed = copy && !copy->make(err);
+                return !copyFailed;
+            };
+        }
     }
     cli::ScriptingQueryClient scripting(session.server, session.out);
     db::QueryClient& qry =
@@ -490,8 +510,113 @@ int checkExistingDatabase(cli::CommandLine& commandLine, cli::ConsoleView& view,
     }
 }
 
+// --via: the sets as the hop reads them, which a newer target may not even list.
+std::variant<int, restore::RestorePlan> planOnHop(const Session& session, db::OdbcQueryClient& hop,
+                                                  const restore::RestoreRequest& hopRequest) {
+    if (session.commandLine.asksForSequence()) {
+        return planSequence(session.commandLine, hop, hopRequest, session.out, session.err);
+    }
+    try {
+        for (const restore::BackupSetHeader& set :
+             restore::readBackupHeaders(hop, session.request.sourcePath)) {
+            if (set.position == session.request.backupSet) {
+                return restore::RestorePlan{{set}, std::nullopt};
+            }
+        }
+    } catch (const db::QueryError& error) {
+        session.err << ReadFailed << error.message() << '\n' << Qt::flush;
+        return RestoreFailed;
+    }
+    session.err << QStringLiteral("备份集 %1 不存在 / there is no backup set %1 in %2\n")
+                       .arg(session.request.backupSet)
+                       .arg(session.request.sourcePath)
+                << Qt::flush;
+    return Refused;
+}
+
+int endOfHop(const Session& session, const restore::HopOutcome& outcome, bool folderRefused) {
+    switch (outcome.kind) {
+    case restore::HopOutcome::Kind::Refused:
+        session.err << cli::hopRefusalText(*outcome.refusal) << '\n' << Qt::flush;
+        return Refused;
+    case restore::HopOutcome::Kind::Failed:
+    case restore::HopOutcome::Kind::Cancelled:
+        session.err << cli::hopEndText(outcome, false) << Qt::flush;
+        // A login or a read that failed before any change refuses the run.
+        return folderRefused || outcome.stage == restore::HopStage::Checks ? Refused
+                                                                           : RestoreFailed;
+    case restore::HopOutcome::Kind::Succeeded:
+        break;
+    }
+    session.out
+        << QStringLiteral("兼容级别 / compatibility level: %1\n").arg(outcome.compatibilityLevel)
+        << Qt::flush;
+    const bool usersDone = cli::reportAfterRestore(
+        *outcome.target, session.request, session.server.serverVersion(), session.out, session.err);
+    const bool checked = cli::checkAfterRestore(session.commandLine, session.server, session.view,
+                                                session.request.databaseName, true, session.err);
+    return usersDone && checked ? Succeeded : LeftToDo;
+}
+
+// --via: restored on the hop, backed up to the share, and restored from there on the target.
+int restoreThroughHop(const Session& session) {
+    const auto asked = cli::hopRequest(session.commandLine);
+    if (const auto* problem = std::get_if<QString>(&asked)) {
+        session.err << *problem << '\n' << Qt::flush;
+        return Refused;
+    }
+    const auto& hopRequest = std::get<restore::HopRequest>(asked);
+    db::OdbcQueryClient hop;
+    try {
+        hop.checkConnectionString(restore::buildConnectionString(hopRequest.hop));
+    } catch (const db::QueryError& error) {
+        session.err << error.message() << '\n' << Qt::flush;
+        return Refused;
+    }
+    hop.setConnectionString(restore::buildConnectionString(hopRequest.hop));
+    auto planned = planOnHop(session, hop, hopRequest.hop);
+    if (const int* status = std::get_if<int>(&planned)) {
+        // Nothing has changed on either server yet.
+        return *status == RestoreFailed ? Refused : *status;
+    }
+    bool folderRefused = false;
+    restore::HopRun::Hooks hooks;
+    hooks.planned = [&session](const restore::HopPlan& plan) {
+        cli::printHopPlan(plan, session.commandLine, session.request.databaseName, session.out);
+    };
+    hooks.stageStarted = [&view = session.view](restore::HopStage stage) {
+        view.appendProgressLine(cli::hopStageLine(stage));
+    };
+    hooks.beforeTargetChange =
+        targetFolderMaker(session.view, session.request.directory, folderRefused);
+    db::OdbcQueryClient& target = session.server;
+    const cli::InterruptWatcher interrupts([&hop, &target] {
+        hop.cancel();
+        target.cancel();
+    });
+    restore::HopRun run(hop, target, session.view, hooks);
+    try {
+        return endOfHop(session,
+                        run.run(hopRequest, session.request,
+                                std::get<restore::RestorePlan>(std::move(planned))),
+                        folderRefused);
+    } catch (const db::StatementCancelled&) {
+        const restore::HopOutcome& outcome = run.outcome();
+        if (outcome.succeeded() || outcome.targetKept) {
+            session.view.showNotice(keptNotice(session.request.databaseName),
+                                    restore::NoticeKind::Error);
+        }
+        session.err << cli::hopEndText(outcome, true) << Qt::flush;
+        const int signal = interrupts.signalNumber();
+        return CancelledBySignal + (signal != 0 ? signal : SIGINT);
+    }
+}
+
 int runMode(const Session& session) {
     const cli::CommandLine& commandLine = session.commandLine;
+    if (commandLine.via) {
+        return restoreThroughHop(session);
+    }
     if (commandLine.asksForSequence()) {
         return restoreSequence(session);
     }

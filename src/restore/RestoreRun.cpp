@@ -3,10 +3,10 @@
 #include "platform/FileSystem.h"
 #include "platform/ServerPath.h"
 #include "restore/BackupHeaders.h"
+#include "restore/ProgressPercent.h"
 #include "restore/StatementTexts.h"
 #include "restore/TargetPaths.h"
 
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
 
@@ -28,7 +28,6 @@ const QString OkMark = QStringLiteral(" OK！");
 const QString SuccessNotice = QStringLiteral("恭喜您，数据库已成功恢复了！！！");
 const QString NoLogicalNamesNotice = QStringLiteral("恢复过程出错,无法读到逻辑数据和日志的名称.");
 const QString FailureNotice = QStringLiteral("恢复过程出错,具体错误信息是:\r\r");
-constexpr int RestoredPercentMessage = 3211;
 constexpr int LeftLoadingMessage = 4327;
 const QString UsersNotReadLine = QStringLiteral("无法读取数据库用户: ");
 const QString MapUserLine = QStringLiteral("正在将用户 %1 映射到同名登录...");
@@ -43,17 +42,6 @@ QString upgradeQuestion(const ServerVersion& server) {
                           "或者改用 SQL Server 2000 的备份（.bak）恢复。\r\r"
                           "仍要附加并升级这对文件吗？")
         .arg(server.described());
-}
-
-// The first whole number of a 3211 report, so that a server in any language is understood.
-std::optional<int> restoredPercent(const db::ServerMessage& message) {
-    static const QRegularExpression wholeNumber(QStringLiteral("[0-9]+"));
-    if (message.number != RestoredPercentMessage) {
-        return std::nullopt;
-    }
-    bool isNumber = false;
-    const int percent = wholeNumber.match(message.text).captured().toInt(&isNumber);
-    return isNumber ? std::optional(percent) : std::nullopt;
 }
 
 const QString ExistingTarget = QStringLiteral("目标文件已存在:");
@@ -348,6 +336,22 @@ void RestoreRun::dropCreatedDatabase(const RestoreRequest& request,
     MarkProgressOK();
 }
 
+CreatedDatabase RestoreRun::removeLeftover(const RestoreRequest& request) {
+    if ((created_ != CreatedDatabase::MayRemain && created_ != CreatedDatabase::MayExist) ||
+        !contents_) {
+        return created_;
+    }
+    try {
+        qry_.resumeAfterCancel();
+        openQuery(connectionTestStatement());
+        qry_.close();
+    } catch (const db::QueryError&) {
+        return created_;
+    }
+    dropCreatedDatabase(request, *contents_);
+    return created_;
+}
+
 // Ours is a database whose every file lies where this run's statements put it.
 bool RestoreRun::isStillOurs(const RestoreRequest& request, const BackupContents& contents) {
     QSet<QString> targets{comparablePath(targetDataFilePath(request)),
@@ -512,7 +516,7 @@ void RestoreRun::executeShowingPercent(const QString& line, const QString& state
         if (message.number == LeftLoadingMessage) {
             leftLoading_ = message.text;
         }
-        if (const std::optional<int> percent = restoredPercent(message)) {
+        if (const std::optional<int> percent = reportedPercent(message)) {
             view_.replaceLastProgressLine(line + QStringLiteral(" %1%").arg(*percent));
             showProgress();
         }

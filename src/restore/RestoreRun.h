@@ -76,6 +76,9 @@ public:
     // The backup's file list as this run read it, from before its first change on; none for an
     // attach.
     const std::optional<BackupContents>& backupContents() const { return contents_; }
+    // After a run whose connection dropped: connects afresh and drops the database it may have
+    // left, if that is still the one it made. What is left of it then.
+    CreatedDatabase removeLeftover(const RestoreRequest& request);
     // The database is restored and kept: a cancel now cut off only the steps after it.
     bool restoredAndKept() const { return kept_; }
 

@@ -141,6 +141,23 @@ QString databaseFilesStatement(const QString& databaseName) {
            unicodeLiteral(databaseName) + ")";
 }
 
+QString serverEditionStatement() {
+    return QStringLiteral("SELECT CAST(SERVERPROPERTY('Edition') AS nvarchar(128)) AS Edition, "
+                          "CAST(SERVERPROPERTY('EngineEdition') AS int) AS EngineEdition, "
+                          "CAST(SERVERPROPERTY('ProductVersion') AS nvarchar(128)) AS "
+                          "ProductVersion");
+}
+
+QString copyOnlyBackupStatement(const QString& databaseName, const QString& path, bool compressed) {
+    return "BACKUP DATABASE " + bracketedName(databaseName) + " TO DISK = " + unicodeLiteral(path) +
+           " WITH COPY_ONLY, CHECKSUM, INIT, STATS = 10" +
+           (compressed ? QStringLiteral(", COMPRESSION") : QString());
+}
+
+QString deleteBackupFileStatement(const QString& path) {
+    return "EXEC master.dbo.xp_delete_file 0, " + unicodeLiteral(path);
+}
+
 QString quoteStringLiteral(const QString& value) {
     QString quoted = value;
     return quoted.replace(u'\'', QStringLiteral("''"));

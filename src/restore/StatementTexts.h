@@ -40,6 +40,14 @@ QString databaseStateStatement(const QString& databaseName);
 // The physical names of the database's files, column "filename"; none when it does not exist.
 QString databaseFilesStatement(const QString& databaseName);
 
+// The hop's edition as text and number ("Express Edition (64-bit)", 4) and its version.
+QString serverEditionStatement();
+// A backup that leaves the database's own backup chain alone, with checksums a restore can
+// verify; compressed where the server has it.
+QString copyOnlyBackupStatement(const QString& databaseName, const QString& path, bool compressed);
+// Deletes a backup file through the server, which sees the share; any other file is left alone.
+QString deleteBackupFileStatement(const QString& path);
+
 // Quoting for values placed inside N'...' and names placed inside [...].
 QString quoteStringLiteral(const QString& value);
 QString quoteBracketName(const QString& name);

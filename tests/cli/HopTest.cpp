@@ -192,7 +192,8 @@ TEST_F(HopAcrossTwoServers, WhatTheChecksRefuseChangesNothingAndExitsWithTwo) {
         ASSERT_TRUE(start(row.hop, row.target, {}, {}, row.edition, row.targetSeesShare))
             << hop().errorString().toStdString();
         if (!row.edition.isEmpty()) {
-            ASSERT_TRUE(hop().makeBackup(backup, "Shop", {"D:Shop_Data:11G", "L:Shop_Log:64K"}))
+            ASSERT_TRUE(hop().makeBackup(backup, "Shop", {"D:Shop_Data:11G", "L:Shop_Log:64K"},
+                                         quarn_test::StandinProcess::Device::New, {}, {"--sparse"}))
                 << hop().errorString().toStdString();
         }
         const Outcome outcome = runCli(arguments());

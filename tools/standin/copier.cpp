@@ -42,6 +42,12 @@ std::uint64_t hole_at(int fd, std::uint64_t off, std::uint64_t n) {
     return std::min<std::uint64_t>(n, static_cast<std::uint64_t>(data) - off);
 }
 
+// How many bytes of data follow `off` before the next hole; all when the file system cannot tell.
+std::uint64_t data_at(int fd, std::uint64_t off) {
+    const off_t hole = ::lseek(fd, static_cast<off_t>(off), SEEK_HOLE);
+    return hole > static_cast<off_t>(off) ? static_cast<std::uint64_t>(hole) - off : UINT64_MAX;
+}
+
 // Makes the file at least `size` bytes long, leaving a hole where nothing was written.
 bool extend(int fd, std::uint64_t size) {
     struct stat st {};
@@ -86,7 +92,8 @@ Copier::Result Copier::copy(int in, std::uint64_t in_off, int out, std::uint64_t
                 return Result::Stopped;
             continue;
         }
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(n, buf_.size()));
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::uint64_t>({n, buf_.size(), data_at(in, in_off)}));
         const ssize_t got = ::pread(in, buf_.data(), want, static_cast<off_t>(in_off));
         if (got < 0 && errno == EINTR)
             continue;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace standin_test;
 namespace fs = std::filesystem;
@@ -14,11 +15,25 @@ namespace fs = std::filesystem;
 namespace {
 
 // Each server version with each TDS request: rows, and an error after them, must parse in the
-// layout the login agreed on (7.2 and later widen row counts and line numbers).
+// layout the login agreed on (7.2 and later widen row counts and line numbers). Each gives its
+// own databases its level and takes the levels it supports.
 TEST_F(OdbcTest, LogsInToEachServerVersionWithEachTdsRequest) {
-    const std::vector<std::pair<std::string, std::string>> versions = {
-        {"2000", "08.00.2039"}, {"2008", "10.00.5500"}, {"2012", "11.00.7001"}};
-    for (const auto& [version, dbms] : versions) {
+    struct Version {
+        std::string name;
+        std::string dbms;
+        std::string level;
+        std::string levels;
+    };
+    const std::vector<Version> versions = {
+        {"2000", "08.00.2039", "80", "60, 65, 70, or 80."},
+        {"2008", "10.00.5500", "100", "80, 90, or 100."},
+        {"2012", "11.00.7001", "110", "90, 100, or 110."},
+        {"2014", "12.00.6024", "120", "100, 110, or 120."},
+        {"2016", "13.00.6300", "130", "100, 110, 120, or 130."},
+        {"2017", "14.00.3456", "140", "100, 110, 120, 130, or 140."},
+        {"2019", "15.00.4298", "150", "100, 110, 120, 130, 140, or 150."},
+        {"2022", "16.00.4003", "160", "100, 110, 120, 130, 140, 150, or 160."}};
+    for (const auto& [version, dbms, level, levels] : versions) {
         start({"--version", version});
         for (const char* extra : {"", "TDS_Version=7.1;", "TDS_Version=7.4;"}) {
             auto c = connect(extra);
@@ -33,6 +48,19 @@ TEST_F(OdbcTest, LogsInToEachServerVersionWithEachTdsRequest) {
             EXPECT_EQ(c->exec("BOGUS\r\n").numbers(), (std::vector<long>{170}))
                 << version << " " << extra;
         }
+        auto c = connect();
+        ASSERT_TRUE(c);
+        const std::string db = "New" + version;
+        const Outcome made = c->exec("CREATE DATABASE " + quote_name(db));
+        const Outcome listed = c->exec("SELECT name, cmptlevel FROM master..sysdatabases WHERE "
+                                       "name = " +
+                                       quote_string(db));
+        ASSERT_EQ(listed.rows.size(), 1u) << version << made.dump() << listed.dump();
+        EXPECT_EQ(listed.rows[0][1], level) << version;
+        const Outcome refused = c->exec("EXEC sp_dbcmptlevel " + quote_string(db) + ", 50");
+        ASSERT_EQ(refused.numbers(), (std::vector<long>{15048})) << version << refused.dump();
+        EXPECT_NE(refused.diags[0].text.find("level are " + levels), std::string::npos)
+            << refused.diags[0].text;
         EXPECT_EQ(server_->stop(), 0) << server_->stderr_text();
     }
 }
@@ -226,6 +254,178 @@ TEST_F(OdbcTest, LaterVersionsUpgradeOrRefuseDatabasesOfOtherVersions) {
             << db;
     EXPECT_FALSE(fs::exists(d + "Refused_Data.MDF"));
     EXPECT_FALSE(fs::exists(d + "Refused_Log.LDF"));
+
+    // Later servers start their upgrade at 2005's databases (2012, 2014) or 2008's (2016 on), and
+    // raise a level below their lowest to it.
+    const std::string bak2005 = make_backup("s2005.bak", "Shop", files, "2005");
+    for (const auto& [version, bak] : {std::pair{"2019", bak2000}, std::pair{"2016", bak2005}}) {
+        c = on(version);
+        ASSERT_TRUE(c);
+        EXPECT_EQ(c->exec(restore_sql("Refused", bak, d, "Shop_Data", "Shop_Log")).numbers(),
+                  (std::vector<long>{3169, 3013}))
+            << version;
+    }
+    c = on("2014");
+    ASSERT_TRUE(c);
+    const Outcome raised = c->exec(restore_sql("Raised", bak2005, d, "Shop_Data", "Shop_Log"));
+    ASSERT_FALSE(raised.failed) << raised.dump();
+    std::vector<std::string> upgrade;
+    for (const Diag& m : raised.diags)
+        if (m.native == 944 || m.native == 951)
+            upgrade.push_back(m.text.substr(m.text.find("[SQL Server]") + 12));
+    ASSERT_FALSE(upgrade.empty()) << raised.dump();
+    EXPECT_EQ(upgrade.front(),
+              "Converting database 'Raised' from version 611 to the current version 782.");
+    EXPECT_EQ(upgrade.back(),
+              "Database 'Raised' running the upgrade step from version 781 to version 782.");
+    const Outcome raised_level =
+        c->exec("SELECT name, cmptlevel FROM master..sysdatabases WHERE name = N'Raised'");
+    ASSERT_EQ(raised_level.rows.size(), 1u) << raised_level.dump();
+    EXPECT_EQ(raised_level.rows[0][1], "100");
+}
+
+// Each edition names itself as SERVERPROPERTY does; Express holds no database past its cap and
+// compresses no backup, nor does 2008 Standard. The cap's test declares sizes; nothing is written.
+TEST_F(OdbcTest, EditionsNameThemselvesAndLimitWhatTheyAllow) {
+    const std::string d = dir_.path() + "/";
+    auto declared = [&](const std::string& name, const std::string& size) {
+        const RunResult r =
+            run({standin_binary(), "make-backup", d + name, "--sparse", "--db", "Big", "--version",
+                 "2008", "--file", "D:Big_Data:" + size, "--file", "L:Big_Log:1M"},
+                "");
+        EXPECT_EQ(r.status, 0) << r.output;
+        return d + name;
+    };
+    auto disk_used = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_blocks * 512LL : -1LL;
+    };
+    const std::string big = declared("big.bak", "11G");
+    const std::string five = declared("five.bak", "5G");
+    EXPECT_GT(fs::file_size(big), 11ull << 30);
+    EXPECT_LT(disk_used(big), 1 << 20);
+    const std::string properties =
+        "SELECT CAST(SERVERPROPERTY('Edition') AS nvarchar(128)) AS Edition, "
+        "CAST(SERVERPROPERTY('EngineEdition') AS int) AS EngineEdition, "
+        "CAST(SERVERPROPERTY('ProductVersion') AS nvarchar(128)) AS ProductVersion";
+    const std::string compressed =
+        "BACKUP DATABASE [master] TO DISK = N'" + d + "c.bak' WITH COMPRESSION, INIT";
+    auto on = [&](std::vector<std::string> options) {
+        if (server_) {
+            EXPECT_EQ(server_->stop(), 0) << server_->stderr_text();
+        }
+        start(std::move(options));
+        return connect();
+    };
+    auto first_text = [](const Outcome& o) { return o.diags.empty() ? "" : o.diags[0].text; };
+
+    auto c = on({"--version", "2008", "--edition", "Express"});
+    ASSERT_TRUE(c);
+    const Outcome express = c->exec(properties);
+    ASSERT_EQ(express.rows.size(), 1u) << express.dump();
+    EXPECT_EQ(express.rows[0], (Row{"Express Edition (64-bit)", "4", "10.0.5500.0"}));
+    Outcome o = c->exec(restore_sql("Big", five, d, "Big_Data", "Big_Log"));
+    EXPECT_EQ(o.numbers(), (std::vector<long>{1827, 3013})) << o.dump();
+    EXPECT_NE(first_text(o).find("licensed limit of 4096 MB per database."), std::string::npos);
+    o = c->exec("CREATE DATABASE [B] ON (NAME = N'B', FILENAME = N'" + d + "B.mdf', SIZE = 4097)");
+    EXPECT_EQ(o.numbers(), (std::vector<long>{1827})) << o.dump();
+    o = c->exec(compressed);
+    EXPECT_EQ(o.numbers(), (std::vector<long>{1844, 3013})) << o.dump();
+    EXPECT_NE(first_text(o).find("BACKUP DATABASE WITH COMPRESSION is not supported on Express "
+                                 "Edition (64-bit)."),
+              std::string::npos);
+    c = on({"--version", "2008", "--edition", "Standard"});
+    ASSERT_TRUE(c);
+    o = c->exec(compressed);
+    EXPECT_EQ(o.numbers(), (std::vector<long>{1844, 3013})) << o.dump();
+    EXPECT_NE(first_text(o).find("on Standard Edition (64-bit)."), std::string::npos);
+    for (const char* left : {"Big_Data.MDF", "Big_Log.LDF", "B.mdf", "c.bak"})
+        EXPECT_FALSE(fs::exists(d + left)) << left;
+
+    // From 2008 R2 on Express holds 10 GB; the restore keeps the set's holes.
+    c = on({"--version", "2008R2", "--edition", "Express"});
+    ASSERT_TRUE(c);
+    o = c->exec(restore_sql("Big", big, d, "Big_Data", "Big_Log"));
+    EXPECT_EQ(o.numbers(), (std::vector<long>{1827, 3013})) << o.dump();
+    EXPECT_NE(first_text(o).find("limit of 10240 MB"), std::string::npos);
+    EXPECT_FALSE(fs::exists(d + "Big_Data.MDF"));
+    o = c->exec(restore_sql("Big", five, d, "Big_Data", "Big_Log"));
+    EXPECT_FALSE(o.failed) << o.dump();
+    EXPECT_EQ(fs::file_size(d + "Big_Data.MDF"), 4096 + (5ull << 30));
+    EXPECT_LT(disk_used(d + "Big_Data.MDF"), 1 << 20);
+
+    c = on({"--version", "2019"});
+    ASSERT_TRUE(c);
+    o = c->exec(properties + ", CAST(SERVERPROPERTY('NoSuchProperty') AS int) AS Nothing");
+    ASSERT_EQ(o.rows.size(), 1u) << o.dump();
+    EXPECT_EQ(o.rows[0], (Row{"Enterprise Edition (64-bit)", "3", "15.0.4298.1", std::nullopt}));
+    EXPECT_EQ(run({standin_binary(), "--port", "0", "--root", d + "x", "--login", "sa:x",
+                   "--version", "2000", "--edition", "Express"},
+                  "")
+                  .status,
+              2);
+}
+
+// Two servers that see one share, as a restore through a second server uses them: a 2008 R2
+// backs a database up onto it, a 2019 verifies, restores and deletes that backup.
+TEST_F(OdbcTest, TwoServersSeeOneShare) {
+    const std::string d = dir_.path() + "/";
+    const std::string share = d + "share";
+    fs::create_directory(share);
+    start({"--version", "2008R2", "--edition", "Standard", "--drive", "\\\\nas\\hop=" + share});
+    Standin later(d + "root2019", {"--login", "sa:secret", "--version", "2019", "--drive",
+                                   "//NAS/Hop=" + share + "/"});
+    auto hop = connect();
+    ASSERT_TRUE(hop);
+    OdbcConnection target;
+    std::vector<Diag> diags;
+    ASSERT_TRUE(target.connect(OdbcConnection::connection_string(later.port()), diags));
+
+    for (const char* path : {"\\\\nas\\hop\\", "//NAS/hop"}) {
+        const Outcome o = hop->exec("exec master..xp_fileexist N'" + std::string(path) + "'");
+        ASSERT_EQ(o.rows.size(), 1u) << o.dump();
+        EXPECT_EQ(o.rows[0][1], "1") << path;
+    }
+    const Outcome elsewhere = hop->exec("exec master..xp_fileexist N'\\\\nas\\other\\'");
+    ASSERT_EQ(elsewhere.rows.size(), 1u) << elsewhere.dump();
+    EXPECT_EQ(elsewhere.rows[0], (Row{"0", "0", "0"}));
+
+    const std::string bak = "N'\\\\nas\\hop\\Scratch.bak'";
+    ASSERT_FALSE(hop->exec("CREATE DATABASE [Scratch]").failed);
+    const Outcome backed = hop->exec("BACKUP DATABASE [Scratch] TO DISK = " + bak +
+                                     " WITH COPY_ONLY, CHECKSUM, INIT, STATS = 10, COMPRESSION");
+    EXPECT_FALSE(backed.failed) << backed.dump();
+    EXPECT_TRUE(backed.has(3211)) << backed.dump();
+    EXPECT_TRUE(fs::is_regular_file(share + "/Scratch.bak"));
+    // A copy-only backup is no base for a differential.
+    EXPECT_EQ(hop->exec("BACKUP DATABASE [Scratch] TO DISK = N'" + d + "d.bak' WITH DIFFERENTIAL")
+                  .numbers(),
+              (std::vector<long>{3035, 3013}));
+
+    const Outcome header = target.exec("RESTORE HEADERONLY FROM DISK = " + bak);
+    ASSERT_EQ(header.rows.size(), 1u) << header.dump();
+    EXPECT_EQ(header.rows[0][4], "1");  // Compressed
+    EXPECT_EQ(header.rows[0][38], "1"); // HasBackupChecksums
+    EXPECT_EQ(header.rows[0][43], "1"); // IsCopyOnly
+    const Outcome verified =
+        target.exec("RESTORE VERIFYONLY FROM DISK = " + bak + " WITH CHECKSUM");
+    EXPECT_FALSE(verified.failed) << verified.dump();
+    const Outcome restored =
+        target.exec("RESTORE DATABASE [Shop] FROM DISK = " + bak + " WITH MOVE N'Scratch' TO N'" +
+                    d + "Shop.mdf', MOVE N'Scratch_log' TO N'" + d + "Shop_log.ldf'");
+    EXPECT_FALSE(restored.failed) << restored.dump();
+    EXPECT_TRUE(restored.has(944)) << restored.dump();
+
+    // xp_delete_file deletes a backup and leaves anything else without a word.
+    std::ofstream(share + "/note.txt") << "not a backup";
+    for (const char* file : {"Scratch.bak", "note.txt", "missing.bak"}) {
+        const Outcome o = target.exec("EXEC master.dbo.xp_delete_file 0, N'\\\\nas\\hop\\" +
+                                      std::string(file) + "'");
+        EXPECT_FALSE(o.failed) << file << o.dump();
+    }
+    EXPECT_FALSE(fs::exists(share + "/Scratch.bak"));
+    EXPECT_TRUE(fs::exists(share + "/note.txt"));
+    EXPECT_EQ(later.stop(), 0) << later.stderr_text();
 }
 
 TEST_F(OdbcTest, MappedDriveLettersNameFilesUnderTheirFolder) {

@@ -1,4 +1,5 @@
 // The statement parser and the stand-in's own text formats.
+#include "drives.hpp"
 #include "faults.hpp"
 #include "file_formats.hpp"
 #include "login.hpp"
@@ -58,6 +59,7 @@ TEST(Parser, KeywordsInAnyCaseAndAnyBlanks) {
         {"select compatibility_level, page_verify_option_desc from sys.databases where name = "
          "N'x'",
          "select"},
+        {"exec master.dbo.xp_delete_file 0, N'\\\\nas\\hop\\x.bak'", "deletefile"},
     };
     for (const Case& c : cases) {
         auto r = parse(c.sql);
@@ -131,6 +133,38 @@ TEST(Parser, AttachArgumentsAndSelectFilter) {
     EXPECT_EQ(
         parsed_as<BackupDatabase>("BACKUP DATABASE x TO DISK = N'/b' WITH NAME = N'n''1'").set_name,
         "n'1");
+    const auto b = parsed_as<BackupDatabase>("BACKUP DATABASE x TO DISK = N'/b' WITH STATS = 10, "
+                                             "checksum, INIT, COMPRESSION, COPY_ONLY");
+    EXPECT_TRUE(b.checksum && b.compression && b.copy_only && b.init);
+    EXPECT_EQ(b.later_option, "checksum");
+
+    const auto p = parsed_as<ServerProperties>(
+        "SELECT CAST(SERVERPROPERTY('Edition') AS nvarchar(128)) AS Edition, "
+        "CAST(SERVERPROPERTY('EngineEdition') AS int) AS [Engine], "
+        "CAST(SERVERPROPERTY(N'Nope') AS varchar(9))");
+    ASSERT_EQ(p.items.size(), 3u);
+    EXPECT_EQ(p.items[0].column, "Edition");
+    EXPECT_FALSE(p.items[0].integer);
+    EXPECT_EQ(p.items[1].property, "EngineEdition");
+    EXPECT_TRUE(p.items[1].integer);
+    EXPECT_EQ(p.items[1].column, "Engine");
+    EXPECT_EQ(p.items[2].length, 9u);
+    EXPECT_EQ(p.items[2].column, "");
+}
+
+// A share names its folder whatever the case and separators, and maps back as the server names it.
+TEST(Drives, SharesMapBothWays) {
+    standin::Drives d;
+    ASSERT_TRUE(d.add("\\\\nas\\hop=/srv/hop/"));
+    ASSERT_TRUE(d.add("d=/srv/d"));
+    EXPECT_FALSE(d.add("\\\\nas=/srv/x"));
+    EXPECT_EQ(d.local("//NAS/Hop/sub\\x.bak"), "/srv/hop/sub/x.bak");
+    EXPECT_EQ(d.local("\\\\nas\\hop\\"), "/srv/hop");
+    EXPECT_EQ(d.local("\\\\nas\\other\\x.bak"), "\\\\nas\\other\\x.bak");
+    EXPECT_EQ(d.local("\\\\nasty\\hop\\x.bak"), "\\\\nasty\\hop\\x.bak");
+    EXPECT_EQ(d.windows("/srv/hop/sub/x.bak"), "\\\\nas\\hop\\sub\\x.bak");
+    EXPECT_EQ(d.windows("/srv/hopper/x.bak"), "/srv/hopper/x.bak");
+    EXPECT_EQ(d.local("D:\\x.mdf"), "/srv/d/x.mdf");
 }
 
 TEST(Parser, SyntaxErrorsNameTheTokenAndLine) {

@@ -116,6 +116,7 @@ TEST_F(TsqlTest, BackupListsHaveEachVersionsColumns) {
         {"2008", header2005 + "\tCompressedBackupSize", files2005 + "\tTDEThumbprint"},
         {"2008R2", header2005 + "\tCompressedBackupSize", files2005 + "\tTDEThumbprint"},
         {"2012", header2005 + "\tCompressedBackupSize\tContainment", files2005 + "\tTDEThumbprint"},
+        {"2019", header2005 + "\tCompressedBackupSize\tContainment", files2005 + "\tTDEThumbprint"},
     };
     auto has_line = [](const std::string& out, const std::string& line) {
         const std::size_t at = out.find(line + "\n");
@@ -206,6 +207,12 @@ TEST_F(TsqlTest, EachStatementGivesItsRowsOrError) {
         {"filelist of a set the device lacks",
          "RESTORE FILELISTONLY FROM DISK = N'" + d + "/new.bak' WITH FILE = 3",
          {"Msg 4038", "Cannot find file ID 3 on device", "Msg 3013"}},
+        {"backup with a later server's options",
+         "BACKUP DATABASE [NewDB] TO DISK = N'" + d + "/later.bak' WITH INIT, CHECKSUM, COPY_ONLY",
+         {"Msg 170", "Incorrect syntax near 'CHECKSUM'."}},
+        {"no xp_delete_file on 2000",
+         "EXEC master.dbo.xp_delete_file 0, N'" + d + "/new.bak'",
+         {"Msg 2812", "Could not find stored procedure 'master.dbo.xp_delete_file'."}},
         {"backup with FORMAT starts the device afresh",
          "BACKUP DATABASE [NewDB] TO DISK = N'" + d + "/new.bak' WITH FORMAT",
          {"on file 1.", "Msg 3014"}},
@@ -244,6 +251,7 @@ TEST_F(TsqlTest, EachStatementGivesItsRowsOrError) {
     };
     run_in_order(cases);
     EXPECT_TRUE(std::filesystem::exists(d + "/new.bak"));
+    EXPECT_FALSE(std::filesystem::exists(d + "/later.bak"));
     EXPECT_FALSE(std::filesystem::exists(mdf)) << "DROP DATABASE leaves its files";
 }
 

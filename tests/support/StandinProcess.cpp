@@ -70,6 +70,9 @@ bool StandinProcess::start(const Options& options) {
     if (!options.version.isEmpty()) {
         arguments << QStringLiteral("--version") << options.version;
     }
+    if (!options.edition.isEmpty()) {
+        arguments << QStringLiteral("--edition") << options.edition;
+    }
     process_ = std::make_unique<QProcess>();
     process_->setProgram(binary());
     process_->setArguments(arguments);

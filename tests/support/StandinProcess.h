@@ -17,7 +17,9 @@ public:
         QStringList logins{QStringLiteral("sa:secret")}; // NAME:PASSWORD
         QStringList faults{}; // --fault rules, see tools/standin/README.md
         QStringList drives{}; // --drive rules, "D=FOLDER"
-        QString version{};    // --version: 2000 (when empty), 2005, 2008, 2008R2 or 2012
+        // --version: 2000 (when empty), 2005, 2008, 2008R2, 2012, 2014, 2016, 2017, 2019 or 2022
+        QString version{};
+        QString edition{}; // --edition: Enterprise (when empty), Standard or Express
     };
 
     // The binary: the STANDIN_BIN environment variable, else the one this build made; empty when

@@ -114,7 +114,7 @@ void write_header_row(ByteWriter& w, const ServerVersion& v, const BackupHeader&
     write_nvarchar(w, std::nullopt);
     write_int(w, 2, h.type);
     write_null_fixed(w);
-    write_int(w, 1, 0);
+    write_int(w, 1, h.compressed ? 1 : 0);
     write_int(w, 2, position);
     write_int(w, 1, 2); // disk
     write_nvarchar(w, std::string("sa"));
@@ -149,8 +149,11 @@ void write_header_row(ByteWriter& w, const ServerVersion& v, const BackupHeader&
     if (!later)
         return;
     write_guid_of(w, "family " + id_seed(h, h.family));
-    for (int i = 0; i < 10; ++i)
-        write_bit(w, false);
+    // HasBulkLoggedData, IsSnapshot, IsReadOnly, IsSingleUser, HasBackupChecksums, IsDamaged,
+    // BeginsLogChain, HasIncompleteMetaData, IsForceOffline, IsCopyOnly
+    for (bool bit :
+         {false, false, false, false, h.checksums, false, false, false, false, h.copy_only})
+        write_bit(w, bit);
     write_guid_of(w, "fork " + id_seed(h, h.first_fork));
     if (h.first_fork != h.fork)
         write_numeric(w, h.fork_point);
@@ -166,6 +169,7 @@ void write_header_row(ByteWriter& w, const ServerVersion& v, const BackupHeader&
     }
     write_nvarchar(w, std::string(type_description(h.type)));
     write_guid_of(w, set_guid_seed(h, h.checkpoint_lsn));
+    // The stand-in compresses nothing: a compressed set takes as many bytes as any other.
     if (v.major >= 10)
         write_int(w, 8, static_cast<std::int64_t>(size));
     if (v.major >= 11)

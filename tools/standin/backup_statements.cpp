@@ -64,6 +64,11 @@ void run_restore(const sql::RestoreDatabase& s, Context& c) {
     if (!set)
         return abort();
     const BackupHeader& h = *set;
+    std::uint64_t data_bytes = 0;
+    for (const BackupEntry& e : h.files)
+        data_bytes += e.type == 'L' ? 0 : e.size;
+    if (!within_licensed_size(data_bytes, c))
+        return abort();
 
     const bool differential = h.type == set_type::kDifferential;
     Database target{s.name, "RESTORING", {}};
@@ -245,7 +250,20 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
         c.r.error(3013, msg::terminating(statement));
         c.r.done(done::kError);
     };
+    if (&c.version == &sql2000() && !s.later_option.empty()) {
+        c.r.error(170, msg::syntax(1, s.later_option), 15);
+        c.r.done(done::kError);
+        return;
+    }
+    if (s.compression && !compresses_backups(c.edition, c.version)) {
+        c.r.error(1844,
+                  msg::compression_unsupported(statement, edition_text(c.edition, c.version)));
+        return abort();
+    }
     BackupHeader h;
+    h.copy_only = s.copy_only;
+    h.checksums = s.checksum;
+    h.compressed = s.compression;
     std::vector<std::string> sources;
     Database after; // the database's log position once the backup is taken
     {
@@ -295,15 +313,18 @@ void run_backup(const sql::BackupDatabase& s, Context& c) {
             h.first_lsn = db->log_start;
             h.checkpoint_lsn = db->full_checkpoint;
             h.database_backup_lsn = db->full_checkpoint;
-            after.log_start = h.last_lsn;
-            after.log_fork = db->fork;
+            if (!s.copy_only) {
+                after.log_start = h.last_lsn;
+                after.log_fork = db->fork;
+            }
         } else {
             h.type = s.kind == sql::BackupKind::Differential ? set_type::kDifferential
                                                              : set_type::kDatabase;
             h.first_lsn = at;
             h.checkpoint_lsn = at;
             h.database_backup_lsn = db->full_checkpoint;
-            if (h.type == set_type::kDatabase)
+            // A copy-only backup is no base for the differentials after it.
+            if (h.type == set_type::kDatabase && !s.copy_only)
                 after.full_checkpoint = at;
         }
     }

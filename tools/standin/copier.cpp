@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace standin {
@@ -32,6 +33,30 @@ bool write_all(int fd, const std::uint8_t* p, std::size_t n, std::uint64_t off) 
     return true;
 }
 
+// How many of the `n` bytes at `off` are a hole in the file (sparse, or past its data); 0 when
+// data comes first or the file system cannot tell.
+std::uint64_t hole_at(int fd, std::uint64_t off, std::uint64_t n) {
+    const off_t data = ::lseek(fd, static_cast<off_t>(off), SEEK_DATA);
+    if (data < 0)
+        return errno == ENXIO ? n : 0;
+    return std::min<std::uint64_t>(n, static_cast<std::uint64_t>(data) - off);
+}
+
+// How many bytes of data follow `off` before the next hole; all when the file system cannot tell.
+std::uint64_t data_at(int fd, std::uint64_t off) {
+    const off_t hole = ::lseek(fd, static_cast<off_t>(off), SEEK_HOLE);
+    return hole > static_cast<off_t>(off) ? static_cast<std::uint64_t>(hole) - off : UINT64_MAX;
+}
+
+// Makes the file at least `size` bytes long, leaving a hole where nothing was written.
+bool extend(int fd, std::uint64_t size) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
+    return static_cast<std::uint64_t>(st.st_size) >= size ||
+           ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
 } // namespace
 
 Copier::Copier(std::uint64_t rate, Progress progress)
@@ -56,7 +81,19 @@ bool Copier::step(std::size_t n) {
 Copier::Result Copier::copy(int in, std::uint64_t in_off, int out, std::uint64_t out_off,
                             std::uint64_t n) {
     while (n > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(n, buf_.size()));
+        // A hole stays a hole: a database of any declared size costs no disk to copy.
+        if (const std::uint64_t hole = hole_at(in, in_off, n); hole > 0) {
+            in_off += hole;
+            out_off += hole;
+            n -= hole;
+            if (!extend(out, out_off))
+                return Result::WriteFailed;
+            if (!step(static_cast<std::size_t>(hole)))
+                return Result::Stopped;
+            continue;
+        }
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::uint64_t>({n, buf_.size(), data_at(in, in_off)}));
         const ssize_t got = ::pread(in, buf_.data(), want, static_cast<off_t>(in_off));
         if (got < 0 && errno == EINTR)
             continue;

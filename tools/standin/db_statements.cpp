@@ -100,6 +100,13 @@ void run_create(const sql::CreateDatabase& s, Context& c) {
         c.r.error(1802, msg::create_failed());
         c.r.done(done::kError);
     };
+    std::uint64_t data_bytes = 0;
+    for (const auto& [type, f] : files)
+        data_bytes += type == 'D' ? f.size_mb << 20 : 0;
+    if (!within_licensed_size(data_bytes, c)) {
+        c.r.done(done::kError);
+        return;
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
         const sql::FileDef& f = files[i].second;
         for (std::size_t k = 0; k < i; ++k)

@@ -79,19 +79,6 @@ std::string cannot_alter(std::string_view db) {
            "access checks.";
 }
 
-std::vector<int> levels_of(const ServerVersion& v) {
-    switch (v.major) {
-    case 8:
-        return {60, 65, 70, 80};
-    case 9:
-        return {60, 65, 70, 80, 90};
-    case 10:
-        return {80, 90, 100};
-    default:
-        return {90, 100, 110};
-    }
-}
-
 void syntax_error(Context& c, std::string_view near) {
     c.r.error(170, msg::syntax(1, near), 15);
     c.r.done(done::kError);
@@ -117,8 +104,8 @@ void run_verify(const sql::VerifyOnly& s, Context& c) {
             return abort();
         }
     }
-    // No set the stand-in writes carries checksums (HasBackupChecksums 0).
-    if (s.checksum) {
+    // Only a set taken WITH CHECKSUM carries checksums to check.
+    if (s.checksum && !set->checksums) {
         c.r.error(3187, no_checksums());
         return abort();
     }

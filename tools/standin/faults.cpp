@@ -8,8 +8,9 @@ namespace standin {
 namespace {
 
 constexpr std::string_view kKinds[] = {
-    "getdate", "select", "filelist", "headeronly", "create",     "restore", "attach", "backup",
-    "detach",  "drop",   "dirtree",  "fileexist",  "verifyonly", "dbcc",    "alter",  "*"};
+    "getdate",    "select", "filelist", "headeronly", "create",  "restore",
+    "attach",     "backup", "detach",   "drop",       "dirtree", "fileexist",
+    "verifyonly", "dbcc",   "alter",    "deletefile", "*"};
 
 template <typename T> bool number(std::string_view s, T& out) {
     const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);

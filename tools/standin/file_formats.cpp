@@ -180,6 +180,9 @@ std::string backup_header_text(const BackupHeader& h) {
         o << "identity " << h.created_ms << ' ' << h.family << ' ' << h.first_fork << ' ' << h.fork
           << ' ' << h.fork_point << "\n";
     o << version_line(h.made_by, h.level);
+    if (h.copy_only || h.checksums || h.compressed)
+        o << "options" << (h.copy_only ? " copy_only" : "") << (h.checksums ? " checksum" : "")
+          << (h.compressed ? " compressed" : "") << "\n";
     for (const DbUser& u : h.users)
         o << user_line(u);
     o << "files " << h.files.size() << "\n";
@@ -270,6 +273,23 @@ bool read_set(std::ifstream& in, std::uint64_t offset, std::uint64_t length, Bac
     if (line.rfind("version ", 0) == 0 &&
         (!read_version_line(line, out.made_by, out.level) || !next_line()))
         return false;
+    out.copy_only = out.checksums = out.compressed = false;
+    if (line.rfind("options ", 0) == 0) {
+        std::istringstream l(line.substr(8));
+        std::string option;
+        while (l >> option) {
+            if (option == "copy_only")
+                out.copy_only = true;
+            else if (option == "checksum")
+                out.checksums = true;
+            else if (option == "compressed")
+                out.compressed = true;
+            else
+                return false;
+        }
+        if (!next_line())
+            return false;
+    }
     out.users.clear();
     while (line.rfind("user ", 0) == 0) {
         auto u = parse_user_fields(line.substr(5));

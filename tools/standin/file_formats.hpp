@@ -82,6 +82,10 @@ struct BackupHeader {
     // versions were kept are SQL Server 2000's.
     const ServerVersion* made_by = &sql2000();
     int level = 80;
+    // BACKUP … WITH COPY_ONLY, CHECKSUM, COMPRESSION
+    bool copy_only = false;
+    bool checksums = false;
+    bool compressed = false;
     std::vector<DbUser> users{};      // empty for sets written before users were kept: the defaults
     std::uint64_t set_offset = 0;     // where the set starts in the device
     std::uint64_t content_offset = 0; // set by read_backup_device

@@ -1,6 +1,7 @@
 #include "batch_log.hpp"
 #include "catalogue.hpp"
 #include "drives.hpp"
+#include "edition.hpp"
 #include "faults.hpp"
 #include "make_backup.hpp"
 #include "server.hpp"
@@ -8,6 +9,7 @@
 #include <charconv>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,8 +18,10 @@ namespace {
 int usage() {
     std::cerr
         << "usage: standin --port N --root DIR --login NAME:PASSWORD [--login ...]\n"
-           "               [--log FILE] [--fault RULE ...] [--drive D=FOLDER ...]\n"
-           "               [--version 2000|2005|2008|2008R2|2012]\n"
+           "               [--log FILE] [--fault RULE ...] [--drive "
+           "D=FOLDER|\\\\\\\\SERVER\\\\SHARE=FOLDER ...]\n"
+           "               [--version 2000|2005|2008|2008R2|2012|2014|2016|2017|2019|2022]\n"
+           "               [--edition Express|Standard|Enterprise]\n"
            "       standin make-backup OUT.bak --db NAME --file D:LOGICAL:SIZE "
            "--file L:LOGICAL:SIZE [--file F:...] [--version V]\n"
            "fault rules: delay:KIND:MS  drop:KIND  error:KIND:NUMBER:TEXT  rate:BYTES_PER_SEC\n";
@@ -37,6 +41,7 @@ int main(int argc, char** argv) {
     Faults faults;
     Drives drives;
     const ServerVersion* version = &sql2000();
+    std::optional<Edition> edition = Edition::Enterprise;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (i + 1 >= argc)
@@ -62,6 +67,10 @@ int main(int argc, char** argv) {
             version = version_named(v);
             if (!version)
                 return usage();
+        } else if (a == "--edition") {
+            edition = edition_named(v);
+            if (!edition)
+                return usage();
         } else if (a == "--fault") {
             std::string why;
             auto f = parse_fault(v, why);
@@ -76,12 +85,16 @@ int main(int argc, char** argv) {
     }
     if (port < 0 || root.empty() || logins.empty())
         return usage();
+    if (*edition == Edition::Express && version == &sql2000()) {
+        std::cerr << "standin: SQL Server 2000 had no Express edition\n";
+        return 2;
+    }
 
     try {
         std::filesystem::create_directories(root);
         Catalogue catalogue(root, version->compatibility_level);
         BatchLog log(log_path);
-        ServerState state{catalogue, faults, log, drives, *version, logins};
+        ServerState state{catalogue, faults, log, drives, *version, *edition, logins};
         return serve(port, state);
     } catch (const std::exception& e) {
         std::cerr << "standin: " << e.what() << std::endl;

@@ -66,13 +66,16 @@ int usage() {
            "--file D:LOGICAL:SIZE[:PHYSICAL] --file L:LOGICAL:SIZE [--file F:LOGICAL:SIZE ...]\n"
            "       standin make-backup DIR --chain LOGS [--differential-after N] --db NAME "
            "--file ...\n"
-           "       either with [--version 2000|2005|2008|2008R2|2012]: the server that made it\n"
-           "       and [--user NAME:SIDHEX ...] [--owner SIDHEX]: the database's users\n";
+           "       either with [--version 2000|2005|...|2022]: the server that made it\n"
+           "       and [--user NAME:SIDHEX ...] [--owner SIDHEX]: the database's users\n"
+           "       and [--sparse]: the contents left as holes, sizes declared, nothing written\n";
     return 2;
 }
 
-// Writes one set after the `sets` already on the device (none: the device is written afresh).
-bool write_set(const std::string& out, const std::vector<BackupHeader>& sets, BackupHeader h) {
+// Writes one set after the `sets` already on the device (none: the device is written afresh);
+// a sparse set's contents are holes, so that any size costs no disk.
+bool write_set(const std::string& out, const std::vector<BackupHeader>& sets, BackupHeader h,
+               bool sparse) {
     const bool append = !sets.empty();
     const std::uint64_t base = append ? sets.back().end_offset : 0;
     const int fd =
@@ -89,9 +92,11 @@ bool write_set(const std::string& out, const std::vector<BackupHeader>& sets, Ba
     std::uint64_t offset = base + head.size();
     for (std::size_t i = 0; ok && i < h.files.size(); ++i) {
         const std::uint64_t seed = sets.size() * 1000 + i + 1;
-        ok = copier.generate(fd, offset, h.files[i].size, seed) == Copier::Result::Ok;
+        ok = sparse || copier.generate(fd, offset, h.files[i].size, seed) == Copier::Result::Ok;
         offset += h.files[i].size;
     }
+    if (ok && sparse)
+        ok = ::ftruncate(fd, static_cast<off_t>(offset)) == 0;
     const int err = errno;
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
@@ -105,7 +110,8 @@ bool write_set(const std::string& out, const std::vector<BackupHeader>& sets, Ba
 
 // A full backup, hourly log backups after it up to an hour ago, and optionally a differential
 // after log N, as separate files in DIR, with log positions that chain up.
-int write_chain(const std::string& dir, BackupHeader full, int logs, int differential_after) {
+int write_chain(const std::string& dir, BackupHeader full, int logs, int differential_after,
+                bool sparse) {
     constexpr std::int64_t kHour = 3600;
     constexpr std::uint64_t kLsnPerHour = 360000000;
     const std::string stem = dir + "/" + full.database;
@@ -114,7 +120,7 @@ int write_chain(const std::string& dir, BackupHeader full, int logs, int differe
     full.first_lsn = 1000000001000001ull;
     full.checkpoint_lsn = full.first_lsn;
     full.last_lsn = full.first_lsn + 1;
-    if (!write_set(stem + "_full.bak", {}, full))
+    if (!write_set(stem + "_full.bak", {}, full, sparse))
         return 1;
     BackupHeader log = full;
     log.type = set_type::kLog;
@@ -130,7 +136,7 @@ int write_chain(const std::string& dir, BackupHeader full, int logs, int differe
         log.last_lsn = full.last_lsn + static_cast<std::uint64_t>(i) * kLsnPerHour;
         char name[32];
         std::snprintf(name, sizeof name, "_log_%04d.trn", i);
-        if (!write_set(stem + name, {}, log))
+        if (!write_set(stem + name, {}, log, sparse))
             return 1;
         if (i == differential_after) {
             BackupHeader diff = full;
@@ -141,7 +147,7 @@ int write_chain(const std::string& dir, BackupHeader full, int logs, int differe
             diff.checkpoint_lsn = diff.first_lsn;
             diff.last_lsn = diff.first_lsn + 1;
             diff.database_backup_lsn = full.checkpoint_lsn;
-            if (!write_set(stem + "_diff.bak", {}, diff))
+            if (!write_set(stem + "_diff.bak", {}, diff, sparse))
                 return 1;
         }
     }
@@ -174,12 +180,13 @@ int make_backup_main(int argc, char** argv) {
     const std::string out = argv[0];
     BackupHeader h;
     bool append = false;
+    bool sparse = false;
     int chain = -1;
     int differential_after = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--append") {
-            append = true;
+        if (a == "--append" || a == "--sparse") {
+            (a == "--append" ? append : sparse) = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -221,7 +228,7 @@ int make_backup_main(int argc, char** argv) {
     if (h.database.empty() || h.files.empty() || (chain >= 0 && append))
         return usage();
     if (chain >= 0)
-        return write_chain(out, h, chain, differential_after);
+        return write_chain(out, h, chain, differential_after, sparse);
 
     h.finished = static_cast<std::int64_t>(std::time(nullptr));
     h.started = h.finished;
@@ -232,7 +239,7 @@ int make_backup_main(int argc, char** argv) {
         std::cerr << "standin: " << out << " is no backup device to append to\n";
         return 1;
     }
-    return write_set(out, sets, h) ? 0 : 1;
+    return write_set(out, sets, h, sparse) ? 0 : 1;
 }
 
 } // namespace standin

@@ -233,4 +233,21 @@ inline std::string bad_datetime() {
     return "Syntax error converting datetime from character string.";
 }
 
+inline std::string over_licensed_size(std::uint64_t cap_mb) {
+    return "CREATE DATABASE or ALTER DATABASE failed because the resulting cumulative database "
+           "size would exceed your licensed limit of " +
+           std::to_string(cap_mb) + " MB per database.";
+}
+inline std::string compression_unsupported(std::string_view statement, std::string_view edition) {
+    return std::string(statement) + " WITH COMPRESSION is not supported on " +
+           std::string(edition) + ".";
+}
+inline std::string not_an_int(std::string_view value) {
+    return "Conversion failed when converting the nvarchar value " + q(value) +
+           " to data type int.";
+}
+inline std::string no_such_procedure(std::string_view procedure) {
+    return "Could not find stored procedure " + q(procedure) + ".";
+}
+
 } // namespace standin::msg

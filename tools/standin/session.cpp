@@ -167,7 +167,8 @@ bool Session::on_batch(const Message& m) {
     } else {
         auto& statement = std::get<sql::Statement>(parsed);
         server_.drives.map(statement);
-        Context c{server_.catalogue, server_.faults, r, server_.version, server_.drives};
+        Context c{server_.catalogue, server_.faults,  r,
+                  server_.version,   server_.edition, server_.drives};
         run_statement(statement, c);
     }
     if (r.broken()) {

@@ -3,6 +3,7 @@
 #include "batch_log.hpp"
 #include "catalogue.hpp"
 #include "drives.hpp"
+#include "edition.hpp"
 #include "faults.hpp"
 #include "server_version.hpp"
 #include "tokens.hpp"
@@ -20,6 +21,7 @@ struct ServerState {
     BatchLog& log;
     const Drives& drives;
     const ServerVersion& version;
+    Edition edition;
     std::map<std::string, std::string> logins; // user -> password
     std::atomic<bool> stopping{false};
 };

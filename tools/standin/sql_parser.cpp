@@ -70,6 +70,17 @@ private:
         return static_cast<int>(v);
     }
 
+    // The flag of the BACKUP option at hand that SQL Server 2000 lacks; nullptr for any other.
+    bool* later_backup_option(BackupDatabase& b) const {
+        if (keyword_is(cur(), "COPY_ONLY"))
+            return &b.copy_only;
+        if (keyword_is(cur(), "CHECKSUM"))
+            return &b.checksum;
+        if (keyword_is(cur(), "COMPRESSION"))
+            return &b.compression;
+        return nullptr;
+    }
+
     Statement select();
     Statement restore();
     Statement create();
@@ -80,6 +91,7 @@ private:
     void sysdatabases();
     void master_table(std::string_view table);
     Statement database_state();
+    Statement server_properties();
     Statement database_files();
     Statement restore_history();
 
@@ -124,7 +136,6 @@ void Parser::master_table(std::string_view table) {
 
 // Only the 'Status' property, cast to text.
 Statement Parser::database_state() {
-    expect_punct('(');
     expect("DATABASEPROPERTYEX");
     expect_punct('(');
     DatabaseState s;
@@ -147,6 +158,40 @@ Statement Parser::database_state() {
     return s;
 }
 
+// CAST(SERVERPROPERTY('…') AS type) [AS alias], one or more, the first CAST ( already read.
+Statement Parser::server_properties() {
+    ServerProperties s;
+    do {
+        if (!s.items.empty()) {
+            expect("CAST");
+            expect_punct('(');
+        }
+        expect("SERVERPROPERTY");
+        expect_punct('(');
+        ServerProperties::Item item;
+        item.property = string();
+        expect_punct(')');
+        expect("AS");
+        if (accept("INT")) {
+            item.integer = true;
+        } else if (accept("NVARCHAR") || accept("VARCHAR")) {
+            expect_punct('(');
+            const std::uint64_t length = number();
+            if (length < 1 || length > 4000)
+                fail();
+            item.length = static_cast<std::uint16_t>(length);
+            expect_punct(')');
+        } else {
+            expect("SYSNAME");
+        }
+        expect_punct(')');
+        if (accept("AS"))
+            item.column = name();
+        s.items.push_back(std::move(item));
+    } while (accept_punct(','));
+    return s;
+}
+
 Statement Parser::database_files() {
     expect("FROM");
     master_table("SYSALTFILES");
@@ -163,8 +208,10 @@ Statement Parser::database_files() {
 Statement Parser::select() {
     if (accept_punct('*'))
         return restore_history();
-    if (accept("CAST"))
-        return database_state();
+    if (accept("CAST")) {
+        expect_punct('(');
+        return keyword_is(cur(), "SERVERPROPERTY") ? server_properties() : database_state();
+    }
     if (accept("FILENAME"))
         return database_files();
     if (accept("GETDATE")) {
@@ -355,6 +402,11 @@ Statement Parser::backup() {
                 b.init = true;
             } else if (b.kind == BackupKind::Database && accept("DIFFERENTIAL")) {
                 b.kind = BackupKind::Differential;
+            } else if (bool* option = later_backup_option(b)) {
+                if (b.later_option.empty())
+                    b.later_option = cur().text;
+                *option = true;
+                next();
             } else if (!accept("NOINIT") && !accept("NOUNLOAD") && !accept("SKIP")) {
                 fail();
             }
@@ -382,6 +434,13 @@ Statement Parser::exec() {
             if (accept_punct(','))
                 d.with_files = number() != 0;
         }
+        return d;
+    }
+    if (accept("XP_DELETE_FILE")) {
+        DeleteFile d;
+        d.file_type = small_number();
+        expect_punct(',');
+        d.disk = string();
         return d;
     }
     const bool single_file = keyword_is(cur(), "SP_ATTACH_SINGLE_FILE_DB");
@@ -470,6 +529,8 @@ std::string_view kind_name(const Statement& s) {
         std::string_view operator()(const DatabaseState&) const { return "select"; }
         std::string_view operator()(const DatabaseFiles&) const { return "select"; }
         std::string_view operator()(const Maintenance& m) const { return maintenance_kind(m); }
+        std::string_view operator()(const ServerProperties&) const { return "select"; }
+        std::string_view operator()(const DeleteFile&) const { return "deletefile"; }
     };
     return std::visit(Names{}, s);
 }

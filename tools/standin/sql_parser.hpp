@@ -66,6 +66,10 @@ struct BackupDatabase {
     int stats = 0;
     bool init = false; // INIT or FORMAT: the device is written afresh instead of appended to
     BackupKind kind = BackupKind::Database;
+    bool copy_only = false;   // leaves the differential base and the log chain as they were
+    bool checksum = false;    // the set carries checksums
+    bool compression = false; // needs an edition that compresses
+    std::string later_option; // the first option SQL Server 2000 does not know, as written
 };
 
 // SELECT * FROM msdb..restorehistory [WHERE destination_database_name = '...']
@@ -113,10 +117,27 @@ struct DatabaseFiles {
     std::string name;
 };
 
+// SELECT CAST(SERVERPROPERTY('Edition') AS nvarchar(128)) AS Edition, CAST(…) AS …, …
+struct ServerProperties {
+    struct Item {
+        std::string property;
+        bool integer = false;       // AS int; else a text of `length` characters
+        std::uint16_t length = 128; // nvarchar(n), varchar(n), sysname
+        std::string column;         // the alias, or empty
+    };
+    std::vector<Item> items;
+};
+
+// EXEC master.dbo.xp_delete_file 0, N'path': deletes a backup file.
+struct DeleteFile {
+    int file_type = 0; // 0 backups, 1 maintenance plan reports
+    std::string disk;
+};
+
 using Statement = std::variant<GetDate, SelectDatabases, FileList, CreateDatabase, RestoreDatabase,
                                BackupDatabase, AttachDb, DetachDb, DropDatabase, SetOption,
                                HeaderOnly, SelectRestoreHistory, DirTree, FileExist, DatabaseState,
-                               DatabaseFiles, Maintenance>;
+                               DatabaseFiles, Maintenance, ServerProperties, DeleteFile>;
 
 struct SyntaxError {
     int line = 1;

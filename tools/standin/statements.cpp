@@ -1,6 +1,7 @@
 #include "statements.hpp"
 
 #include "dbcc.hpp"
+#include "file_formats.hpp"
 #include "messages.hpp"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace standin {
@@ -43,11 +45,14 @@ constexpr std::array<Handler, std::variant_size_v<sql::Statement>> kHandlers = {
     adapt<sql::DatabaseState, run_database_state>,
     adapt<sql::DatabaseFiles, run_database_files>,
     adapt<sql::Maintenance, run_maintenance>,
+    adapt<sql::ServerProperties, run_server_properties>,
+    adapt<sql::DeleteFile, run_delete_file>,
 };
 
 bool is_procedure(const sql::Statement& s) {
     return std::holds_alternative<sql::AttachDb>(s) || std::holds_alternative<sql::DetachDb>(s) ||
-           std::holds_alternative<sql::DirTree>(s) || std::holds_alternative<sql::FileExist>(s);
+           std::holds_alternative<sql::DirTree>(s) || std::holds_alternative<sql::FileExist>(s) ||
+           std::holds_alternative<sql::DeleteFile>(s);
 }
 
 // Days since 1900-01-01 for a civil date (proleptic Gregorian).
@@ -142,6 +147,14 @@ void write_local_datetime(ByteWriter& w, std::int64_t unix_ms) {
     write_datetime(w, days, static_cast<std::uint32_t>((msec * 300 + 500) / 1000));
 }
 
+bool within_licensed_size(std::uint64_t data_bytes, Context& c) {
+    const std::uint64_t cap_mb = size_cap_mb(c.edition, c.version);
+    if (cap_mb == 0 || data_bytes <= cap_mb << 20)
+        return true;
+    c.r.error(1827, msg::over_licensed_size(cap_mb));
+    return false;
+}
+
 void run_getdate(const sql::GetDate&, Context& c) {
     using namespace std::chrono;
     ByteWriter& w = c.r.out();
@@ -188,6 +201,64 @@ void run_fileexist(const sql::FileExist& s, Context& c) {
     c.r.done_in_proc(done::kCount | done::kMore, 1);
     c.r.return_status(0);
     c.r.done_proc(done::kFinal);
+}
+
+// As the server's procedure, a file that is no backup, or none at all, is left without a word.
+void run_delete_file(const sql::DeleteFile& s, Context& c) {
+    if (&c.version == &sql2000()) {
+        c.r.error(2812, msg::no_such_procedure("master.dbo.xp_delete_file"));
+        c.r.done(done::kError);
+        return;
+    }
+    std::vector<BackupHeader> sets;
+    if (s.file_type == 0 && read_backup_device(s.disk, sets) == BackupRead::Ok)
+        ::unlink(s.disk.c_str());
+    c.r.return_status(0);
+    c.r.done_proc(done::kFinal);
+}
+
+// The properties the stand-in knows; NULL for any other, as SERVERPROPERTY answers.
+std::optional<std::string> server_property(const std::string& name, const Context& c) {
+    if (same_name(name, "Edition"))
+        return edition_text(c.edition, c.version);
+    if (same_name(name, "EngineEdition"))
+        return std::to_string(engine_edition(c.edition));
+    if (same_name(name, "ProductVersion"))
+        return std::string(c.version.product);
+    return std::nullopt;
+}
+
+void run_server_properties(const sql::ServerProperties& s, Context& c) {
+    std::vector<Column> columns;
+    std::vector<std::optional<std::string>> values;
+    for (const sql::ServerProperties::Item& item : s.items) {
+        std::optional<std::string> value = server_property(item.property, c);
+        if (item.integer && value && value->find_first_not_of("0123456789") != std::string::npos) {
+            c.r.error(245, msg::not_an_int(*value));
+            c.r.done(done::kError);
+            return;
+        }
+        if (item.integer) {
+            columns.push_back({item.column, ColumnType::Int, 4, true});
+        } else {
+            columns.push_back({item.column, ColumnType::NVarChar, item.length, true});
+            if (value && value->size() > item.length)
+                value->resize(item.length);
+        }
+        values.push_back(std::move(value));
+    }
+    ByteWriter& w = c.r.out();
+    c.r.columns(columns);
+    write_row_start(w);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!s.items[i].integer)
+            write_nvarchar(w, values[i]);
+        else if (values[i])
+            write_int(w, 4, std::stoll(*values[i]));
+        else
+            write_null_fixed(w);
+    }
+    c.r.done(done::kCount, 1);
 }
 
 // NULL for a database that does not exist, as on a real server.

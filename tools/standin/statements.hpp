@@ -2,6 +2,7 @@
 
 #include "catalogue.hpp"
 #include "drives.hpp"
+#include "edition.hpp"
 #include "faults.hpp"
 #include "response.hpp"
 #include "server_version.hpp"
@@ -14,6 +15,7 @@ struct Context {
     const Faults& faults;
     Response& r;
     const ServerVersion& version; // of the server playing
+    Edition edition;
     const Drives& drives;
     bool drop_midway = false; // a drop fault armed for a long statement
 };
@@ -41,10 +43,16 @@ void run_dirtree(const sql::DirTree& s, Context& c);
 void run_fileexist(const sql::FileExist& s, Context& c);
 void run_database_state(const sql::DatabaseState& s, Context& c);
 void run_database_files(const sql::DatabaseFiles& s, Context& c);
+void run_server_properties(const sql::ServerProperties& s, Context& c);
+void run_delete_file(const sql::DeleteFile& s, Context& c);
 // The data file alone, with a new log beside it (attach_rebuild_log.cpp).
 void run_attach_rebuilding_log(const std::string& name, const std::string& path, bool procedure,
                                Context& c);
 void run_create_rebuilding_log(const sql::CreateDatabase& s, Context& c);
+
+// False, once 1827 is written, when data files of `data_bytes` (logs not counted) are more than
+// the edition lets one database hold.
+bool within_licensed_size(std::uint64_t data_bytes, Context& c);
 
 // A datetime column value for a moment given in milliseconds since 1970, in local time.
 void write_local_datetime(ByteWriter& w, std::int64_t unix_ms);

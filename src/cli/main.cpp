@@ -584,8 +584,11 @@ int restoreThroughHop(const Session& session) {
     hooks.planned = [&session](const restore::HopPlan& plan) {
         cli::printHopPlan(plan, session.commandLine, session.request.databaseName, session.out);
     };
+    // The plan printed after the checks stands for their line.
     hooks.stageStarted = [&view = session.view](restore::HopStage stage) {
-        view.appendProgressLine(cli::hopStageLine(stage));
+        if (stage != restore::HopStage::Checks) {
+            view.appendProgressLine(cli::hopStageLine(stage));
+        }
     };
     hooks.beforeTargetChange =
         targetFolderMaker(session.view, session.request.directory, folderRefused);

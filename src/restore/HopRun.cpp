@@ -315,15 +315,16 @@ void HopRun::backUpToShare() {
             view_.replaceLastProgressLine(BackupLine + QStringLiteral(" %1%").arg(*percent));
         }
     });
-    const auto plainLine = qScopeGuard([this] {
+    bool done = false;
+    const auto lastLine = qScopeGuard([this, &done] {
         hop_.setMessageObserver({});
-        view_.replaceLastProgressLine(BackupLine);
+        view_.replaceLastProgressLine(done ? BackupLine + OkMark : BackupLine);
     });
     hop_.close();
     hop_.setStatement(
         copyOnlyBackupStatement(plan_.scratchName, plan_.backupFile, plan_.compressed));
     hop_.execute();
-    view_.replaceLastProgressLine(BackupLine + OkMark);
+    done = true;
 }
 
 void HopRun::verifyOnTarget() {

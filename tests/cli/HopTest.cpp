@@ -24,7 +24,7 @@ QStringList changesSent(const quarn_test::StandinProcess& server) {
     static const QRegularExpression time(QStringLiteral("_hop_[0-9]{14}"));
     QStringList changes;
     for (QString batch : server.batches().filter(Changes)) {
-        changes << batch.replace(time, QStringLiteral("_hop_")).section(u' ', 0, 2);
+        changes << batch.replace(time, QStringLiteral("_hop_")).trimmed().section(u' ', 0, 2);
     }
     return changes;
 }
@@ -79,7 +79,7 @@ protected:
 
     // Nothing of the run on the hop or the share, nor an unfinished database on the target.
     void expectNothingLeft(const Outcome& outcome, bool onTarget) const {
-        EXPECT_FALSE(hop().catalogueText().contains("_hop_")) << describe(outcome);
+        EXPECT_FALSE(hop().catalogueText().contains("db Moved_hop_")) << describe(outcome);
         EXPECT_TRUE(QDir(share->path()).isEmpty(QDir::Files)) << describe(outcome);
         if (!onTarget) {
             EXPECT_FALSE(target().catalogueText().contains("db Moved")) << describe(outcome);

@@ -277,18 +277,22 @@ void run_database_files(const sql::DatabaseFiles& s, Context& c) {
     ByteWriter& w = c.r.out();
     c.r.columns({{"filename", ColumnType::NVarChar, 260, false}});
     std::lock_guard lock(c.catalogue.mutex());
-    std::uint32_t rows = 0;
-    if (const Database* db = c.catalogue.find(s.name)) {
-        for (const DbFile& f : db->files) {
-            std::string name = c.drives.windows(f.path);
-            if (c.version.major == 8)
-                name.resize(std::max<std::size_t>(name.size(), 260), ' ');
-            write_row_start(w);
-            write_nvarchar(w, name);
-            ++rows;
-        }
+    // master's files lie in the root folder, where a server's own databases go by default.
+    std::vector<std::string> paths;
+    if (same_name(s.name, "master")) {
+        paths = {c.catalogue.root() + "/master.mdf", c.catalogue.root() + "/mastlog.ldf"};
+    } else if (const Database* db = c.catalogue.find(s.name)) {
+        for (const DbFile& f : db->files)
+            paths.push_back(f.path);
     }
-    c.r.done(done::kCount, rows);
+    for (const std::string& path : paths) {
+        std::string name = c.drives.windows(path);
+        if (c.version.major == 8)
+            name.resize(std::max<std::size_t>(name.size(), 260), ' ');
+        write_row_start(w);
+        write_nvarchar(w, name);
+    }
+    c.r.done(done::kCount, static_cast<std::uint32_t>(paths.size()));
 }
 
 void run_set(const sql::SetOption&, Context& c) {

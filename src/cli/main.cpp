@@ -266,10 +266,10 @@ int readFailed(const Session& session, const db::QueryError& error) {
 // What a run that neither succeeded nor was cancelled adds to its notice.
 int failedRun(const Session& session, const restore::RunOutcome& outcome) {
     if (outcome.versionRefusal) {
-        session.err << outcome.versionRefusal->englishText() << '\n' << Qt::flush;
-        if (outcome.versionRefusal->backupTooOld()) {
-            session.err << cli::viaHint() << '\n' << Qt::flush;
-        }
+        session.err << outcome.versionRefusal->englishText()
+                    << (outcome.versionRefusal->backupTooOld() ? u' ' + cli::viaHint() : QString())
+                    << '\n'
+                    << Qt::flush;
     }
     switch (outcome.created) {
     case restore::CreatedDatabase::MayRemain:

@@ -802,7 +802,8 @@ TEST(CliVersions, ABackupTheServerCannotRestoreIsRefusedBeforeTheCreate) {
          {QStringLiteral("服务器 SQL Server 2012 (11.0.7001) 不能恢复 SQL Server 2000 (8.0.2039) "
                          "的备份，未做任何更改。"),
           "The server, SQL Server 2012 (11.0.7001), cannot restore a backup made by SQL Server "
-          "2000 (8.0.2039); nothing was changed."},
+          "2000 (8.0.2039); nothing was changed.",
+          "and back it up there. --via SERVER --share FOLDER does that in one run"},
          "RESTORE HEADERONLY"},
         {"2000", "2008", {"is incorrectly formed"}, "RESTORE FILELISTONLY"},
     };

@@ -151,6 +151,11 @@ QString hopEndText(const restore::HopOutcome& outcome, bool cancelled) {
     if (!outcome.message.isEmpty()) {
         text += outcome.message + u'\n';
     }
+    return text + hopCleanUpText(outcome);
+}
+
+QString hopCleanUpText(const restore::HopOutcome& outcome) {
+    QString text;
     if (!outcome.removed.isEmpty()) {
         text += QStringLiteral("已删除 / removed: %1\n")
                     .arg(outcome.removed.join(QStringLiteral(", ")));

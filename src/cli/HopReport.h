@@ -24,6 +24,9 @@ QString hopRefusalText(const restore::HopRefusal& refusal);
 // Where a run that did not succeed ended, what its clean-up removed and what may remain.
 QString hopEndText(const restore::HopOutcome& outcome, bool cancelled);
 
+// What the clean-up removed, and what this run made that may remain.
+QString hopCleanUpText(const restore::HopOutcome& outcome);
+
 // Names --via to an operator whose server cannot restore a SQL Server 2000 backup.
 QString viaHint();
 

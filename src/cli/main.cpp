@@ -551,11 +551,14 @@ int endOfHop(const Session& session, const restore::HopOutcome& outcome, bool fo
     session.out
         << QStringLiteral("兼容级别 / compatibility level: %1\n").arg(outcome.compatibilityLevel)
         << Qt::flush;
+    // The database is restored; a scratch database or backup file left behind is work left to do.
+    (outcome.remaining.isEmpty() ? session.out : session.err)
+        << cli::hopCleanUpText(outcome) << Qt::flush;
     const bool usersDone = cli::reportAfterRestore(
         *outcome.target, session.request, session.server.serverVersion(), session.out, session.err);
     const bool checked = cli::checkAfterRestore(session.commandLine, session.server, session.view,
                                                 session.request.databaseName, true, session.err);
-    return usersDone && checked ? Succeeded : LeftToDo;
+    return usersDone && checked && outcome.remaining.isEmpty() ? Succeeded : LeftToDo;
 }
 
 // --via: restored on the hop, backed up to the share, and restored from there on the target.

@@ -53,7 +53,7 @@ struct HopRefusal {
         TargetCannotRestore, // the target's version, the hop's
         NotNeeded,           // the target's version, the backup's
         NameTaken,           // the target's database name
-        ScratchTaken,        // the scratch name on the hop
+        ScratchTaken,        // the scratch name, or its backup file, the hop already has
         ShareNotSeen,        // the server that does not see it, the share
         AboveEditionCap      // the hop's edition, its cap in MB, the backup's data in MB
     };

@@ -108,6 +108,7 @@ TEST_F(HopAcrossTwoServers, ASql2000BackupArrivesOnlineAtTheTargetsLevelAndNothi
         EXPECT_TRUE(QDir(hop().scratch() + "/hop").isEmpty()) << "the scratch files stayed";
         EXPECT_TRUE(outcome.out.contains("compatibility level: " + row.level)) << describe(outcome);
         EXPECT_TRUE(outcome.out.contains("stage 6 of 6")) << describe(outcome);
+        EXPECT_TRUE(outcome.out.contains("nothing this run made remains")) << describe(outcome);
         EXPECT_TRUE(target().catalogueText().contains("db Moved ONLINE")) << describe(outcome);
         expectNothingLeft(outcome, true);
         EXPECT_EQ(changesSent(hop()),
